@@ -1,0 +1,28 @@
+#pragma once
+// The subcommands of `phonesim`. Each returns the process's exit status.
+#include <optional>
+#include <string>
+
+int initCommand(const std::string& root, const std::string& iosVersion);
+int statusCommand(const std::string& root);
+
+struct EventOptions {
+  std::string root;
+  std::string start;  // Unix seconds, or +N / -N seconds from now
+  std::string end;
+  std::string title = "Event";
+  int calendar = 1;
+  int availability = 0;
+  std::optional<std::string> notes;
+  bool allDay = false;
+  std::optional<long> every;  // seconds between occurrences
+  std::optional<int> count;   // number of occurrences
+};
+int eventCommand(const EventOptions& options);
+
+int bootCommand(const std::string& root);
+int appCommand(const std::string& root);
+int logCommand(const std::string& root);
+
+// The directory that holds phonesim and the other built programs.
+std::string binDirectory();

@@ -1,0 +1,8 @@
+#include <cstdio>
+
+#include "Commands.h"
+
+int logCommand(const std::string&) {
+  std::fprintf(stderr, "phonesim: this command is not built yet\n");
+  return 2;
+}

@@ -1,0 +1,124 @@
+#include "PropertyList.h"
+
+#include <fcntl.h>
+#include <libgen.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "DevicePath.h"
+
+namespace {
+
+// Property-list files of the phone are small; anything larger is not one of them.
+constexpr size_t kLargestPropertyList = 64 * 1024 * 1024;
+
+bool writeAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    ssize_t written = write(fd, data, length);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    length -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool readWholeFile(const std::string& realPath, std::string* contents) {
+  int fd = open(realPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<size_t>(info.st_size) > kLargestPropertyList) {
+    close(fd);
+    return false;
+  }
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    data.append(buffer, static_cast<size_t>(got));
+    if (data.size() > kLargestPropertyList) {
+      close(fd);
+      return false;
+    }
+  }
+  close(fd);
+  *contents = std::move(data);
+  return true;
+}
+
+PlistPtr propertyListFromData(const std::string& data, std::string* error) {
+  if (data.empty() || data.size() > UINT32_MAX) {
+    if (error) *error = "The data couldn't be read because it is empty or too large.";
+    return nullptr;
+  }
+  plist_t root = nullptr;
+  plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
+  if (root == nullptr) {
+    if (error) *error = "The data couldn't be read because it isn't in the correct format.";
+    return nullptr;
+  }
+  return PlistPtr(root);
+}
+
+PlistPtr readPropertyListFile(const std::string& phonePath, std::string* error) {
+  std::string data;
+  if (!readWholeFile(devicePath(phonePath), &data)) {
+    if (error) *error = "The file \"" + phonePath + "\" couldn't be opened: " + std::strerror(errno ? errno : EIO);
+    return nullptr;
+  }
+  return propertyListFromData(data, error);
+}
+
+bool writePropertyListFileAtomically(plist_t root, const std::string& phonePath) {
+  if (root == nullptr) return false;
+  char* xml = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(root, &xml, &length);
+  if (xml == nullptr) return false;
+
+  std::string target = devicePath(phonePath);
+  std::vector<char> pathCopy(target.begin(), target.end());
+  pathCopy.push_back('\0');
+  std::string temporary = std::string(dirname(pathCopy.data())) + "/.tmp-plist-XXXXXX";
+  std::vector<char> name(temporary.begin(), temporary.end());
+  name.push_back('\0');
+
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    plist_to_xml_free(xml);
+    return false;
+  }
+  struct stat existing;
+  mode_t mode;
+  if (stat(target.c_str(), &existing) == 0) {
+    mode = existing.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  bool ok = writeAll(fd, xml, length) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  plist_to_xml_free(xml);
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(name.data(), target.c_str()) != 0) {
+    unlink(name.data());
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Property-list files through libplist: read XML or binary, write XML atomically (a uniquely
+// named temporary file in the same directory, flushed, then renamed over the target, keeping
+// the target's mode). Paths are phone paths, resolved under the device root.
+#include <plist/plist.h>
+
+#include <memory>
+#include <string>
+
+struct PlistDeleter {
+  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+// Parses `data` in any property-list form. On failure returns null and, when `error` is given,
+// fills it with a short description of what went wrong.
+PlistPtr propertyListFromData(const std::string& data, std::string* error = nullptr);
+
+// Reads and parses a whole file. Null when missing, unreadable, not a regular file or not a
+// property list; `error` as above.
+PlistPtr readPropertyListFile(const std::string& phonePath, std::string* error = nullptr);
+
+// Writes `root` as XML to `phonePath` atomically. False when any step fails; the target is
+// then left as it was.
+bool writePropertyListFileAtomically(plist_t root, const std::string& phonePath);
+
+// Reads a whole file as bytes (up to `limit`); false when it cannot be read.
+bool readWholeFile(const std::string& realPath, std::string* contents);
