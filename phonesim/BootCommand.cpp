@@ -1,8 +1,121 @@
+// phonesim boot ROOT: runs the phone's long-lived processes on the device root ROOT until
+// phonesim gets SIGINT or SIGTERM, then stops them and returns 0.
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "Commands.h"
+#include "phonesim/Launcher.h"
 
-int bootCommand(const std::string&) {
-  std::fprintf(stderr, "phonesim: this command is not built yet\n");
-  return 2;
+extern char** environ;
+
+namespace {
+
+struct Child {
+  std::string name;
+  pid_t pid;
+};
+
+// Starts `program` with `arguments`, this process's environment and default signal handling.
+// False, with a message, when it cannot be started.
+bool startChild(const std::string& program, const std::vector<std::string>& arguments,
+                std::vector<Child>* children) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = 0;
+  int error = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    std::fprintf(stderr, "phonesim: cannot start %s: %s\n", program.c_str(), std::strerror(error));
+    return false;
+  }
+  children->push_back({std::filesystem::path(program).filename().string(), pid});
+  return true;
+}
+
+// Reaps children that ended on their own and says so; the phone keeps running without them.
+void reapEndedChildren(std::vector<Child>* children) {
+  for (auto child = children->begin(); child != children->end();) {
+    int status = 0;
+    if (waitpid(child->pid, &status, WNOHANG) == child->pid) {
+      if (WIFEXITED(status)) {
+        std::fprintf(stderr, "phonesim: %s exited with status %d\n", child->name.c_str(), WEXITSTATUS(status));
+      } else if (WIFSIGNALED(status)) {
+        std::fprintf(stderr, "phonesim: %s ended by signal %d\n", child->name.c_str(), WTERMSIG(status));
+      }
+      child = children->erase(child);
+    } else {
+      ++child;
+    }
+  }
+}
+
+void stopChildren(std::vector<Child>* children) {
+  for (const Child& child : *children) kill(child.pid, SIGTERM);
+  for (const Child& child : *children) {
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  children->clear();
+}
+
+}  // namespace
+
+int bootCommand(const std::string& root) {
+  char resolved[PATH_MAX];
+  if (realpath(root.c_str(), resolved) == nullptr || !std::filesystem::is_directory(resolved)) {
+    std::fprintf(stderr, "phonesim: %s is not a device root (run phonesim init first)\n", root.c_str());
+    return 1;
+  }
+  // Every process of the phone, and every one they start, sees this root.
+  setenv("MUTARO_DEVICE_ROOT", resolved, 1);
+
+  // Taken by sigwait; the children get the default mask back.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGCHLD);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+
+  std::vector<Child> children;
+  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) return 1;
+  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
+  static volatile std::sig_atomic_t stopLauncher = 0;
+  std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
+
+  for (;;) {
+    int received = 0;
+    if (sigwait(&signals, &received) != 0) continue;
+    if (received == SIGCHLD) {
+      reapEndedChildren(&children);
+      continue;
+    }
+    break;
+  }
+  stopLauncher = 1;
+  launcher.join();
+  stopChildren(&children);
+  return 0;
 }

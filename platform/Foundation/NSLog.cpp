@@ -1,5 +1,7 @@
 #include "NSLog.h"
 
+#include <fcntl.h>
+
 #include <errno.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
@@ -9,6 +11,26 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+
+#include "DevicePath.h"
+
+namespace {
+
+void writeLine(int fd, const std::string& line) {
+  const char* data = line.data();
+  size_t left = line.size();
+  while (left > 0) {
+    ssize_t written = write(fd, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+}
+
+}  // namespace
 
 void NSLog(const char* format, ...) {
   int savedErrno = errno;
@@ -36,16 +58,12 @@ void NSLog(const char* format, ...) {
 
   // One write per line, so lines of concurrent threads and processes never interleave.
   std::string line = prefix + message + "\n";
-  const char* data = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    ssize_t written = write(STDERR_FILENO, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    data += written;
-    left -= static_cast<size_t>(written);
+  writeLine(STDERR_FILENO, line);
+  // The simulated phone's system log, shared by every program: only where it exists.
+  int systemLog = open(devicePath(kSystemLogPath).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (systemLog >= 0) {
+    writeLine(systemLog, line);
+    close(systemLog);
   }
   errno = savedErrno;
 }

@@ -1,0 +1,37 @@
+#include "phonesim/DeviceRoot.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+
+#include "platform/Foundation/DevicePath.h"
+
+namespace fs = std::filesystem;
+
+std::string absoluteDeviceRoot(const std::string& root) {
+  std::error_code error;
+  fs::path path = fs::absolute(root.empty() ? fs::path(".") : fs::path(root), error).lexically_normal();
+  std::string text = path.string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+bool isSafeDeviceRoot(const std::string& absoluteRoot) {
+  if (absoluteRoot.empty()) return false;
+  for (unsigned char c : absoluteRoot) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!plain && std::string_view("/._-+,:@").find(static_cast<char>(c)) == std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void useDeviceRoot(const std::string& absoluteRoot) {
+  setenv("MUTARO_DEVICE_ROOT", absoluteRoot.c_str(), 1);
+}
+
+bool isSimulatedPhone() {
+  std::error_code error;
+  return fs::is_symlink(devicePath("/var"), error) && fs::is_directory(devicePath("/private/var"), error);
+}
