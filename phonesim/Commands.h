@@ -4,7 +4,9 @@
 #include <string>
 
 int initCommand(const std::string& root, const std::string& iosVersion);
-int statusCommand(const std::string& root);
+// With `summary`, one line of what a person watches change: event, marker, volume, ringer,
+// status-bar images and the system ringtone.
+int statusCommand(const std::string& root, bool summary = false);
 
 struct EventOptions {
   std::string root;

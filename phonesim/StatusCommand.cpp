@@ -1,6 +1,7 @@
 // phonesim status ROOT: the phone's state as one JSON object.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -151,9 +152,28 @@ Json phoneStatus() {
   return status;
 }
 
+std::string summaryLine(const Json& status) {
+  auto text = [](const Json& value) {
+    if (value.is_null()) return std::string("none");
+    if (value.is_string()) return value.get<std::string>();
+    return value.dump();
+  };
+  std::string images;
+  for (const auto& image : status["statusBarImages"]) images += (images.empty() ? "" : ",") + text(image);
+  auto springboard = NSMutableDictionary::initWithContentsOfFile(
+      "/private/var/mobile/Library/Preferences/com.apple.springboard.plist");
+  auto ringtone = springboard ? springboard->stringForKey("ringtone") : std::nullopt;
+  char volume[32];
+  std::snprintf(volume, sizeof volume, "%.2f", status["volume"].get<double>());
+  return "EventInProgress=" + text(status["eventInProgress"]) +
+         " marker=" + (status["marker"].get<bool>() ? "yes" : "no") + " volume=" + volume +
+         " ringer=" + text(status["ringerState"]) + " images=" + (images.empty() ? "none" : images) +
+         " ringtone=" + (ringtone ? *ringtone : "none");
+}
+
 }  // namespace
 
-int statusCommand(const std::string& root) {
+int statusCommand(const std::string& root, bool summary) {
   const std::string phone = absoluteDeviceRoot(root);
   useDeviceRoot(phone);
   if (!isSimulatedPhone()) {
@@ -162,7 +182,12 @@ int statusCommand(const std::string& root) {
     return 1;
   }
   try {
-    std::cout << phoneStatus().dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    Json status = phoneStatus();
+    if (summary) {
+      std::cout << summaryLine(status) << "\n";
+    } else {
+      std::cout << status.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    }
   } catch (const std::exception& failure) {
     std::cerr << "phonesim status: " << failure.what() << "\n";
     return 1;

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
 
   auto* status = app.add_subcommand("status", "print the phone's state as one JSON object");
   status->add_option("ROOT", root, "device root directory")->required();
+  bool summary = false;
+  status->add_flag("--summary", summary, "one line: event, marker, volume, ringer, images, ringtone");
 
   EventOptions event;
   long every = 0;
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   if (init->parsed()) return initCommand(root, iosVersion);
-  if (status->parsed()) return statusCommand(root);
+  if (status->parsed()) return statusCommand(root, summary);
   if (eventCommandLine->parsed()) {
     if (notes->count() > 0) event.notes = notes->as<std::string>();
     if (everyOption->count() > 0) event.every = every;

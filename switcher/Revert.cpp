@@ -1,0 +1,143 @@
+#include "switcher/Revert.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "platform/Celestial/AVController.h"
+#include "platform/Foundation/NSDate.h"
+#include "platform/Foundation/NSLog.h"
+#include "platform/Foundation/NSMutableDictionary.h"
+#include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsStore.h"
+#include "switcher/RingerState.h"
+#include "switcher/ShellCommands.h"
+#include "switcher/SwitcherState.h"
+#include "switcher/SystemFiles.h"
+#include "switcher/VibrationCue.h"
+
+namespace {
+
+// The level the silence stored; 0.5 when none was stored, 0.0 when it is not a number.
+void restoreVolume() {
+  char* saved = readPlistString(kVolume);
+  volume = saved != nullptr ? std::atof(saved) : 0.5;
+  std::free(saved);
+  std::printf("Set volume to: %f\n", volume);
+  std::fflush(stdout);
+  // Outside float's range the conversion is undefined; the controller takes 0..1 in any case.
+  AVController::avController()->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
+  sleep(1);
+}
+
+void closingSteps() {
+  std::printf("Unset status bar NEW\n");
+  std::fflush(stdout);
+  sleep(1);
+  vibrationCue();
+  sleep(1);
+}
+
+void writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const char* path) {
+  if (preferences) preferences->writeToFileAtomically(path);
+}
+
+void restoreBool(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
+  bool saved = false;
+  if (readPlistBool(savedKey, &saved) && preferences != nullptr) preferences->setBool(key, saved);
+}
+
+void restoreInt(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
+  int32_t saved = 0;
+  if (readPlistNumber(savedKey, &saved) && preferences != nullptr) preferences->setInt(key, saved);
+}
+
+void revertSilentPhone() {
+  sendRingerState(kRingerOn);
+  runShellCommand(killMediaServerCommand());
+  sleep(2);
+  restoreVolume();
+  closingSteps();
+  NSLog("Profiles are disabled");
+}
+
+void revertUserProfile() {
+  NSLog("User profile");
+  // A file that cannot be read is neither changed nor written; its keys are still announced.
+  auto springBoard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
+  NSLog("Setting Ringtone");
+  if (char* ringtone = readPlistString(kSavedRingtone)) {
+    NSLog("Revert Ringtone");
+    NSLog("%s", ringtone);
+    if (springBoard) springBoard->setString(kRingtoneKey, ringtone);
+    std::free(ringtone);
+  }
+  restoreInt(springBoard.get(), kSavedRingVibrate, kRingVibrateKey);
+  if (char* alarm = readPlistString(kSavedCalendarAlarm)) {
+    if (springBoard) springBoard->setString(kCalendarAlarmKey, alarm);
+    std::free(alarm);
+  }
+  restoreInt(springBoard.get(), kSavedSmsSound, kSmsSoundKey);
+  restoreBool(springBoard.get(), kSavedLockUnlock, kLockUnlockKey);
+  writeIfRead(springBoard, kSpringBoardPreferencesPath);
+  GSSendAppPreferencesChanged(kSpringBoardDomain, kRingtoneKey);
+  GSSendAppPreferencesChanged(kSpringBoardDomain, kSmsSoundKey);
+  GSSendAppPreferencesChanged(kSpringBoardDomain, kCalendarAlarmKey);
+  GSSendAppPreferencesChanged(kSpringBoardDomain, kRingVibrateKey);
+  GSSendAppPreferencesChanged(kSpringBoardDomain, kLockUnlockKey);
+
+  auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferencesPath);
+  restoreBool(phone.get(), kSavedVoicemailToneEnabled, kVoicemailToneEnabledKey);
+  writeIfRead(phone, kPhonePreferencesPath);
+  GSSendAppPreferencesChanged(kPhoneDomain, kVoicemailToneEnabledKey);
+
+  auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferencesPath);
+  restoreBool(mail.get(), kSavedPlayNewMailSound, kPlayNewMailSoundKey);
+  restoreBool(mail.get(), kSavedPlaySentMailSound, kPlaySentMailSoundKey);
+  writeIfRead(mail, kMailPreferencesPath);
+  GSSendAppPreferencesChanged(kMailDomain, kPlayNewMailSoundKey);
+  GSSendAppPreferencesChanged(kMailDomain, kPlaySentMailSoundKey);
+
+  auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferencesPath);
+  restoreBool(sounds.get(), kSavedKeyboard, kKeyboardKey);
+  writeIfRead(sounds, kSoundsPreferencesPath);
+  GSSendAppPreferencesChanged(kSoundsDomain, kKeyboardKey);
+
+  springBoard.reset();
+  phone.reset();
+  mail.reset();
+  sounds.reset();
+  NSLog("Reverting sounds back to original");
+
+  // Both files go back whatever the switches were during the silence.
+  runShellCommand(copyFileCommand(kSoundBehaviourBackupPath, kSoundBehaviourPath));
+  runShellCommand(copyFileCommand(kSmsToneBackupPath, kSmsTonePath));
+  runShellCommand(killMediaServerCommand());
+  sleep(2);
+  restoreVolume();
+  closingSteps();
+}
+
+}  // namespace
+
+void revert() {
+  try {
+    updatePlistString(kUpdatedRevert, localTimeStamp().c_str());
+  } catch (const std::exception&) {
+    // The stamp is diagnostic only; the revert goes on without it.
+  }
+  runShellCommand(removeMarkerCommand());
+
+  bool profilesEnabled = false;
+  readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
+  if (!profilesEnabled) {
+    revertSilentPhone();
+  } else {
+    revertUserProfile();
+  }
+}

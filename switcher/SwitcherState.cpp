@@ -1,0 +1,4 @@
+#include "switcher/SwitcherState.h"
+
+GSSendAppPreferencesChangedFunction GSSendAppPreferencesChanged = nullptr;
+double volume = 0.0;
