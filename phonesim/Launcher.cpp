@@ -18,7 +18,7 @@
 namespace {
 
 constexpr const char* kBundlePath = "/Applications/Mutaro.app";
-constexpr long kPollMilliseconds = 250;  // on the phone's clock (faketime speeds it up too)
+constexpr long kPollMilliseconds = 500;  // on the phone's clock (faketime speeds it up too)
 
 pid_t startDaemon(const std::string& root) {
   std::string bundle = devicePath(kBundlePath);

@@ -1,0 +1,25 @@
+#pragma once
+// What the calendar queries share: the database's place, the "!RING" exclusion pattern, and
+// the test a result row must pass to count.
+#include <cstdint>
+
+struct sqlite3;
+
+constexpr const char* kCalendarDatabasePath = "/private/var/mobile/Library/Calendar/Calendar.sqlitedb";
+
+// Inserted into the statements through %s, quotes included.
+constexpr const char* kExclusionPattern = "'%!RING%'";
+
+enum class CalendarMatch {
+  None,            // the row does not count
+  AllCalendars,    // every calendar is watched and the row is busy or marked "!silent"
+  ChosenCalendar,  // the row is of the watched calendar and busy or marked "!silent"
+};
+
+// `description` may be null. The "!silent" test is case-sensitive.
+CalendarMatch matchRow(int32_t calendarChoice, int calendarId, int availability,
+                       const char* description);
+
+// Opens the calendar database under the device root without ever creating it. On failure
+// returns null; `error` then holds the database's message.
+sqlite3* openCalendarDatabase(const char** error);

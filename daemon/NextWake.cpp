@@ -1,0 +1,232 @@
+#include "daemon/NextWake.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "daemon/CalendarRow.h"
+#include "daemon/DaemonState.h"
+#include "platform/AppSupport/CPWake.h"
+#include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/NSDate.h"
+#include "platform/Foundation/NSLog.h"
+#include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/Foundation/PropertyList.h"
+#include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsStore.h"
+
+namespace {
+
+bool fits(int written, size_t size) { return written >= 0 && static_cast<size_t>(written) < size; }
+
+// Events that start (or, in an event, end) at or after now.
+bool formatOneOffStatement(char* statement, size_t size, bool inEvent, int32_t now) {
+  int written;
+  if (!inEvent && VersionMajor < 5) {
+    written = snprintf(statement, size,
+        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from event where %d <= start_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by start_date asc",
+        now, kExclusionPattern);
+  } else if (!inEvent) {
+    written = snprintf(statement, size,
+        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from CalendarItem where %d <= start_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by start_date asc",
+        now, kExclusionPattern);
+  } else if (VersionMajor < 5) {
+    written = snprintf(statement, size,
+        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from event where %d <= end_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by end_date asc",
+        now, kExclusionPattern);
+  } else {
+    written = snprintf(statement, size,
+        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from CalendarItem where %d <= end_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by end_date asc",
+        now, kExclusionPattern);
+  }
+  return fits(written, size);
+}
+
+// Occurrences of recurring events that start (or end) at or after the database's own now.
+bool formatRecurringStatement(char* statement, size_t size, bool inEvent) {
+  int written;
+  if (!inEvent && VersionMajor < 5) {
+    written = snprintf(statement, size,
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and datetime('now','localtime') <= o_start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_start_date asc",
+        kExclusionPattern);
+  } else if (!inEvent) {
+    written = snprintf(statement, size,
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and datetime('now','localtime') <= o_start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_start_date asc",
+        kExclusionPattern);
+  } else if (VersionMajor < 5) {
+    written = snprintf(statement, size,
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and datetime('now','localtime') <= o_end_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_end_date asc",
+        kExclusionPattern);
+  } else {
+    written = snprintf(statement, size,
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and datetime('now','localtime') <= o_end_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_end_date asc",
+        kExclusionPattern);
+  }
+  return fits(written, size);
+}
+
+// A possible next wake: the moment in Unix seconds (0: none) and its local-time text.
+struct Candidate {
+  int32_t time = 0;
+  std::string text;
+};
+
+std::string columnText(sqlite3_stmt* statement, int column) {
+  const unsigned char* text = sqlite3_column_text(statement, column);
+  return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+}
+
+CalendarMatch matchCurrentRow(sqlite3_stmt* statement, int32_t calendarId, int* availability) {
+  int rowCalendar = sqlite3_column_int(statement, 2);
+  *availability = sqlite3_column_int(statement, 3);
+  const char* description = reinterpret_cast<const char*>(sqlite3_column_text(statement, 4));
+  return matchRow(calendarId, rowCalendar, *availability, description);
+}
+
+Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int32_t now) {
+  Candidate candidate;
+  char statement[2048];
+  memset(statement, 0, sizeof statement);
+  bool formatted = formatOneOffStatement(statement, sizeof statement, inEvent, now);
+  NSLog(">>>Running statement");
+  sqlite3_stmt* compiled = nullptr;
+  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) != SQLITE_OK) {
+    NSLog("Error11 in prepare statement: %s", sqlite3_errmsg(db));
+    printf("%s\n", sqlite3_errmsg(db));
+    sqlite3_finalize(compiled);
+    return candidate;
+  }
+  while (sqlite3_step(compiled) == SQLITE_ROW) {
+    int availability = 0;
+    CalendarMatch match = matchCurrentRow(compiled, calendarId, &availability);
+    NSLog("Found event");
+    NSLog("1. availability = %d", availability);
+    if (match == CalendarMatch::None) {
+      NSLog("Looking for additional events");
+      continue;
+    }
+    NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 1"
+                                               : "*** Found next wake 1 in calendar");
+    candidate.text = columnText(compiled, 0);
+    candidate.time = sqlite3_column_int(compiled, 1);
+    printf("Next wake1: %s\n", candidate.text.c_str());
+    updatePlistString(kUpdatedNextWait1Found, candidate.text.c_str());
+    break;
+  }
+  sqlite3_finalize(compiled);
+  return candidate;
+}
+
+Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent) {
+  Candidate candidate;
+  char statement[2048];
+  memset(statement, 0, sizeof statement);
+  bool formatted = formatRecurringStatement(statement, sizeof statement, inEvent);
+  NSLog(">>>Running recurring statement");
+  sqlite3_stmt* compiled = nullptr;
+  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) != SQLITE_OK) {
+    NSLog("Error22 in prepare statement (cache): %s", sqlite3_errmsg(db));
+    printf("%s\n", sqlite3_errmsg(db));
+    sqlite3_finalize(compiled);
+    return candidate;
+  }
+  while (sqlite3_step(compiled) == SQLITE_ROW) {
+    NSLog("Found recurrence events");
+    int availability = 0;
+    CalendarMatch match = matchCurrentRow(compiled, calendarId, &availability);
+    NSLog("2. availability = %d", availability);
+    if (match == CalendarMatch::None) {
+      NSLog("Checking for additional events");
+      continue;
+    }
+    NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 2"
+                                               : "*** Found next wake 2 in calendar");
+    candidate.time = sqlite3_column_int(compiled, 1);
+    candidate.text = columnText(compiled, 0);
+    printf("Date = %s long = %ld\n", candidate.text.c_str(), static_cast<long>(candidate.time));
+    break;
+  }
+  sqlite3_finalize(compiled);
+  return candidate;
+}
+
+}  // namespace
+
+int32_t getWakeUpDate() {
+  NSLog("Get next wake date");
+  NSLog("<NSObject: %p>", static_cast<void*>(&lockObject));
+  int32_t calendarId = 0;
+  readPlistNumber(kCalendarID, &calendarId);
+
+  Candidate result;
+  {
+    // Held until the database is closed, also when an exception passes through.
+    std::lock_guard<std::recursive_mutex> guard(lockObject);
+    NSLog("Opening calendar DB to get next wake");
+    const char* openError = nullptr;
+    sqlite3* db = openCalendarDatabase(&openError);
+    if (db == nullptr) {
+      printf("%s\n", openError);
+      NSLog("Error in DB11: %s", openError);
+    } else {
+      NSLog("Calendar DB was opened successfully");
+      int32_t now = static_cast<int32_t>(time(nullptr));
+      bool inEvent = middleOfEvent;
+      try {
+        result = findOneOffCandidate(db, calendarId, inEvent, now);
+        NSLog("Check in occurrence_date");
+        Candidate recurring = findRecurringCandidate(db, calendarId, inEvent);
+        if (recurring.time != 0 && (result.time == 0 || recurring.time < result.time)) {
+          result = recurring;
+          updatePlistString(kUpdatedNextWait2Found, result.text.c_str());
+          printf("Next wake2: %s\n", result.text.c_str());
+        }
+      } catch (...) {
+        sqlite3_close(db);
+        throw;
+      }
+      sqlite3_close(db);
+    }
+  }
+  NSLog("Next wake check completed");
+  return result.time;
+}
+
+void updateNextWake(time_t date) {
+  NSLog("Update next wake time");
+  // A missing file reads as no data, which the parser then reports.
+  std::string data;
+  readWholeFile(devicePath(kAutoWakePath), &data);
+  std::string error;
+  PlistPtr schedule = propertyListFromData(data, &error);
+  if (!schedule) {
+    NSLog("Failed to read dict %s", error.c_str());
+    return;
+  }
+
+  // The list read above is a snapshot: cancelling does not disturb the walk.
+  plist_t wakes = plist_get_node_type(schedule.get()) == PLIST_DICT
+                      ? plist_dict_get_item(schedule.get(), "wake")
+                      : nullptr;
+  uint32_t count = wakes != nullptr && plist_get_node_type(wakes) == PLIST_ARRAY
+                       ? plist_array_get_size(wakes)
+                       : 0;
+  for (uint32_t index = 0; index < count; ++index) {
+    plist_t item = plist_array_get_item(wakes, index);
+    if (item == nullptr || plist_get_node_type(item) != PLIST_DICT) continue;
+    NSMutableDictionary wake{PlistPtr(plist_copy(item))};
+    std::optional<std::string> scheduledBy = wake.stringForKey("scheduledby");
+    std::optional<time_t> time = wake.dateForKey("time");
+    if (scheduledBy != kWakeIdentifier || !time) continue;
+    NSLog("Cancelling previous wake at %s", dateDescription(*time).c_str());
+    CPCancelWakeAtDateWithIdentifier(*time, kWakeIdentifier);
+  }
+
+  CPScheduleWakeAtDateWithIdentifier(date, kWakeIdentifier);
+  std::string description = dateDescription(date);
+  NSLog("%s", description.c_str());
+  updatePlistString(kUpdatedAutoWake, description.c_str());
+}
