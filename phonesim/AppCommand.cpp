@@ -1,8 +1,62 @@
-#include <cstdio>
+// phonesim app ROOT: opens the settings application of the phone in this terminal, as the
+// home screen would: current directory the application bundle, the device root passed on.
+#include <errno.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
 
 #include "Commands.h"
+#include "phonesim/DeviceRoot.h"
+#include "platform/Foundation/DevicePath.h"
 
-int appCommand(const std::string&) {
-  std::fprintf(stderr, "phonesim: this command is not built yet\n");
-  return 2;
+namespace {
+
+constexpr const char* kBundleDirectory = "/Applications/Mutaro.app";
+
+int fail(const std::string& message) {
+  std::cerr << "phonesim app: " << message << "\n";
+  return 1;
+}
+
+}  // namespace
+
+int appCommand(const std::string& root) {
+  const std::string phone = absoluteDeviceRoot(root);
+  if (!isSafeDeviceRoot(phone)) {
+    // The application writes paths under the root into shell command lines.
+    return fail(phone + " has blanks or shell metacharacters; a device root cannot");
+  }
+  useDeviceRoot(phone);
+  if (!isSimulatedPhone()) {
+    return fail(phone + " is not a simulated phone; run \"phonesim init " + phone + "\" first");
+  }
+  const std::string bundle = devicePath(kBundleDirectory);
+  const std::string program = bundle + "/Mutaro";
+  if (access(program.c_str(), X_OK) != 0) {
+    return fail("Mutaro is not installed in " + phone + "; build it, then run \"phonesim init " + phone + "\"");
+  }
+
+  pid_t child = fork();
+  if (child < 0) return fail("cannot start Mutaro");
+  if (child == 0) {
+    if (chdir(bundle.c_str()) != 0) _exit(127);
+    execl(program.c_str(), "Mutaro", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The terminal's interrupt belongs to the application while it runs.
+  struct sigaction ignore = {}, savedInterrupt = {}, savedQuit = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGINT, &ignore, &savedInterrupt);
+  sigaction(SIGQUIT, &ignore, &savedQuit);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return fail("lost the application");
+  }
+  sigaction(SIGINT, &savedInterrupt, nullptr);
+  sigaction(SIGQUIT, &savedQuit, nullptr);
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }

@@ -1,0 +1,188 @@
+#include "app/Classes/RevertToOriginalSettings.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/Classes/ProcessGlobals.h"
+#include "platform/AudioToolbox/AudioServices.h"
+#include "platform/Celestial/AVController.h"
+#include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/NSDate.h"
+#include "platform/Foundation/NSLog.h"
+#include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/notify/notify.h"
+#include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsPaths.h"
+#include "settings-store/SettingsStore.h"
+
+namespace {
+
+constexpr const char* kSpringBoardPreferences =
+    "/private/var/mobile/Library/Preferences/com.apple.springboard.plist";
+constexpr const char* kPhonePreferences = "/private/var/mobile/Library/Preferences/com.apple.mobilephone.plist";
+constexpr const char* kMailPreferences = "/private/var/mobile/Library/Preferences/com.apple.mobilemail.plist";
+constexpr const char* kSoundsPreferences =
+    "/private/var/mobile/Library/Preferences/com.apple.preferences.sounds.plist";
+constexpr const char* kSoundBehaviour =
+    "/System/Library/PrivateFrameworks/Celestial.framework/SystemSoundBehaviour.plist";
+constexpr const char* kSmsTone = "/System/Library/Audio/UISounds/sms-received1.caf";
+constexpr const char* kCopyFileTool = "/Applications/Mutaro.app/CopyFile";
+constexpr const char* kVibrateTool = "/Applications/Mutaro.app/Vibrate";
+constexpr const char* kRingerStateName = "com.apple.springboard.ringerstate";
+constexpr double kDefaultVolume = 0.5;
+
+void run(const std::string& command) { std::system(command.c_str()); }
+
+// A library without the symbol leaves nothing to announce to; the restore still goes on.
+void announce(const char* domain, const char* key) {
+  if (GSSendAppPreferencesChanged) GSSendAppPreferencesChanged(domain, key);
+}
+
+void sendRingerState(uint64_t state) {
+  int token = 0;
+  notify_register_check(kRingerStateName, &token);
+  notify_set_state(token, state);
+  notify_post(kRingerStateName);
+  notify_cancel(token);
+}
+
+void restoreVolume() {
+  double volume = kDefaultVolume;
+  if (char* saved = readPlistString(kVolume)) {
+    volume = std::atof(saved);
+    std::free(saved);
+  }
+  std::printf("Set volume to: %f\n", volume);
+  std::fflush(stdout);
+  AVController::avController()->setVolume(static_cast<float>(volume));
+  sleep(1);
+}
+
+void closingSteps() {
+  std::printf("Unset status bar\n");
+  std::fflush(stdout);
+  sleep(1);
+  AudioServicesPlaySystemSound(kSystemSoundID_Vibrate);
+  AudioServicesPlayAlertSound(kSystemSoundID_Vibrate);
+  run(devicePath(kVibrateTool));
+  sleep(1);
+}
+
+void restoreString(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
+  if (char* saved = readPlistString(savedKey)) {
+    if (preferences) preferences->setString(key, saved);
+    std::free(saved);
+  }
+}
+
+void restoreNumber(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
+  int32_t saved = 0;
+  if (readPlistNumber(savedKey, &saved) && preferences) preferences->setInt(key, saved);
+}
+
+void restoreBool(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
+  bool saved = false;
+  if (readPlistBool(savedKey, &saved) && preferences) preferences->setBool(key, saved);
+}
+
+void write(const NSMutableDictionary* preferences, const char* path) {
+  if (preferences) preferences->writeToFileAtomically(path);
+}
+
+void copyBack(const char* systemFile) {
+  std::string file = devicePath(systemFile);
+  run(devicePath(kCopyFileTool) + " " + file + ".orig " + file);
+}
+
+void silentPhoneMode() {
+  sendRingerState(1);
+  run("killall mediaserverd");
+  sleep(2);
+  restoreVolume();
+  closingSteps();
+  NSLog("Profiles are disabled");
+}
+
+void userProfileMode() {
+  void* library = loadGraphicsServices();
+  if (!library) return;
+  GSSendAppPreferencesChanged = lookupGSSendAppPreferencesChanged(library);
+  NSLog("Revert to original");
+
+  auto springboard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferences);
+  restoreString(springboard.get(), kSavedRingtone, "ringtone");
+  restoreNumber(springboard.get(), kSavedRingVibrate, "ring-vibrate");
+  restoreString(springboard.get(), kSavedCalendarAlarm, "calendar-alarm");
+  restoreNumber(springboard.get(), kSavedSmsSound, "sms-sound");
+  restoreBool(springboard.get(), kSavedLockUnlock, "lock-unlock");
+  write(springboard.get(), kSpringBoardPreferences);
+  for (const char* key : {"ringtone", "sms-sound", "calendar-alarm", "ring-vibrate", "lock-unlock"}) {
+    announce("com.apple.springboard", key);
+  }
+
+  auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferences);
+  restoreBool(phone.get(), kSavedVoicemailToneEnabled, "VoicemailToneEnabled");
+  write(phone.get(), kPhonePreferences);
+  announce("com.apple.mobilephone", "VoicemailToneEnabled");
+
+  auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferences);
+  restoreBool(mail.get(), kSavedPlayNewMailSound, "PlayNewMailSound");
+  restoreBool(mail.get(), kSavedPlaySentMailSound, "PlaySentMailSound");
+  write(mail.get(), kMailPreferences);
+  announce("com.apple.mobilemail", "PlayNewMailSound");
+  announce("com.apple.mobilemail", "PlaySentMailSound");
+
+  auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferences);
+  restoreBool(sounds.get(), kSavedKeyboard, "keyboard");
+  write(sounds.get(), kSoundsPreferences);
+  announce("com.apple.preferences.sounds", "keyboard");
+
+  springboard.reset();
+  phone.reset();
+  mail.reset();
+  sounds.reset();
+  NSLog("Reverting sounds back to original");
+
+  copyBack(kSoundBehaviour);
+  copyBack(kSmsTone);
+  run("killall mediaserverd");
+  sleep(1);
+  restoreVolume();
+  closingSteps();
+  NSLog("Revert to original - Done");
+}
+
+}  // namespace
+
+void handleDisabled() {
+  bool eventInProgress = false;
+  if (!readPlistBool(kEventInProgress, &eventInProgress) || !eventInProgress) return;
+  bool eventDisabled = false;
+  readPlistBool(kDisableEventSwitch, &eventDisabled);
+  if (!eventDisabled) {
+    revertToOriginalSettings();
+    updatePlistBool(kEventInProgress, false);
+  }
+}
+
+void handleDisableEvent() {
+  bool eventInProgress = false;
+  if (readPlistBool(kEventInProgress, &eventInProgress) && eventInProgress) revertToOriginalSettings();
+}
+
+void revertToOriginalSettings() {
+  try {
+    updatePlistString(kUpdatedRevert, localTimeStamp().c_str());
+  } catch (...) {
+    // The stamp is diagnostic only; the restore goes on without it.
+  }
+  run("rm -rf " + devicePath(kMarkerPath));
+  if (enableProfiles) {
+    userProfileMode();
+  } else {
+    silentPhoneMode();
+  }
+}

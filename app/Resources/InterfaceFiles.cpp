@@ -1,0 +1,6 @@
+#include "app/Resources/InterfaceFiles.h"
+
+void registerInterfaceFiles() {
+  registerMainWindow();
+  registerCalendarView();
+}
