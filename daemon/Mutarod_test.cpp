@@ -15,6 +15,7 @@
 
 #include "daemon/DaemonTestSupport.h"
 #include "platform/AppSupport/CPWake.h"
+#include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/TempDeviceRoot.h"
 #include "platform/IOKit/IOPMLib.h"
@@ -312,6 +313,7 @@ TEST_F(MutarodTest, BoundarySixtySecondsAheadEndsTheRun) {
 
 TEST_F(MutarodTest, BoundaryFiftyNineSecondsAheadKeepsTheDaemonUntilSigterm) {
   calendar_.add({"2026-12-07 09:00:00", "2026-12-07 10:00:00"});
+  root_.write(kSystemLogPath, "");
   auto daemon = start("2026-12-07 08:59:01");
   ASSERT_TRUE(daemon->waitForLog("Next event is in the range of 60 seconds - main thread")) << daemon->log();
 
@@ -326,6 +328,9 @@ TEST_F(MutarodTest, BoundaryFiftyNineSecondsAheadKeepsTheDaemonUntilSigterm) {
   EXPECT_EQ(0, WEXITSTATUS(status));
   EXPECT_NE(std::string::npos, daemon->lastLogLine().find("] terminate signal catched"))
       << daemon->lastLogLine();
+  std::vector<std::string> systemLog = lines(root_.read(kSystemLogPath));
+  ASSERT_FALSE(systemLog.empty());
+  EXPECT_NE(std::string::npos, systemLog.back().find("] terminate signal catched")) << systemLog.back();
   EXPECT_TRUE(assertionsOf(daemon->pid()).empty());
 }
 

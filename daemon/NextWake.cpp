@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -79,6 +80,13 @@ std::string columnText(sqlite3_stmt* statement, int column) {
   return text != nullptr ? reinterpret_cast<const char*>(text) : "";
 }
 
+// Finalizes a prepared statement however its scope is left, an exception included, so that
+// the database can still be closed.
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using PreparedStatement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
 CalendarMatch matchCurrentRow(sqlite3_stmt* statement, int32_t calendarId, int* availability) {
   int rowCalendar = sqlite3_column_int(statement, 2);
   *availability = sqlite3_column_int(statement, 3);
@@ -92,13 +100,15 @@ Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int
   memset(statement, 0, sizeof statement);
   bool formatted = formatOneOffStatement(statement, sizeof statement, inEvent, now);
   NSLog(">>>Running statement");
-  sqlite3_stmt* compiled = nullptr;
-  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) != SQLITE_OK) {
+  sqlite3_stmt* prepared = nullptr;
+  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &prepared, nullptr) != SQLITE_OK) {
     NSLog("Error11 in prepare statement: %s", sqlite3_errmsg(db));
     printf("%s\n", sqlite3_errmsg(db));
-    sqlite3_finalize(compiled);
+    sqlite3_finalize(prepared);
     return candidate;
   }
+  PreparedStatement owner(prepared);
+  sqlite3_stmt* compiled = owner.get();
   while (sqlite3_step(compiled) == SQLITE_ROW) {
     int availability = 0;
     CalendarMatch match = matchCurrentRow(compiled, calendarId, &availability);
@@ -116,7 +126,6 @@ Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int
     updatePlistString(kUpdatedNextWait1Found, candidate.text.c_str());
     break;
   }
-  sqlite3_finalize(compiled);
   return candidate;
 }
 
@@ -126,13 +135,15 @@ Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent) 
   memset(statement, 0, sizeof statement);
   bool formatted = formatRecurringStatement(statement, sizeof statement, inEvent);
   NSLog(">>>Running recurring statement");
-  sqlite3_stmt* compiled = nullptr;
-  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) != SQLITE_OK) {
+  sqlite3_stmt* prepared = nullptr;
+  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &prepared, nullptr) != SQLITE_OK) {
     NSLog("Error22 in prepare statement (cache): %s", sqlite3_errmsg(db));
     printf("%s\n", sqlite3_errmsg(db));
-    sqlite3_finalize(compiled);
+    sqlite3_finalize(prepared);
     return candidate;
   }
+  PreparedStatement owner(prepared);
+  sqlite3_stmt* compiled = owner.get();
   while (sqlite3_step(compiled) == SQLITE_ROW) {
     NSLog("Found recurrence events");
     int availability = 0;
@@ -149,7 +160,6 @@ Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent) 
     printf("Date = %s long = %ld\n", candidate.text.c_str(), static_cast<long>(candidate.time));
     break;
   }
-  sqlite3_finalize(compiled);
   return candidate;
 }
 

@@ -1,5 +1,6 @@
 #include "daemon/SignalHandler.h"
 
+#include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -9,6 +10,10 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <string>
+
+#include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/NSLog.h"
 
 namespace {
 
@@ -17,6 +22,18 @@ char lineTail[256];
 size_t lineTailLength = 0;
 // Local time minus UTC, in seconds, at install time.
 long utcOffset = 0;
+// The phone's system log, which NSLog appends to where it exists; "" when the path is too long.
+char systemLogPath[4096];
+
+void writeAll(int fd, const char* data, size_t length) {
+  size_t written = 0;
+  while (written < length) {
+    ssize_t count = write(fd, data + written, length - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    written += static_cast<size_t>(count);
+  }
+}
 
 // Appends `value` as at least `width` decimal digits.
 char* appendNumber(char* out, char* end, long long value, int width) {
@@ -90,6 +107,11 @@ void installTerminateHandler() {
                         program_invocation_short_name, static_cast<long>(getpid()),
                         static_cast<long>(syscall(SYS_gettid)));
   lineTailLength = length < 0 ? 0 : std::min(static_cast<size_t>(length), sizeof lineTail - 1);
+  std::string logPath = devicePath(kSystemLogPath);
+  systemLogPath[0] = '\0';
+  if (logPath.size() < sizeof systemLogPath) {
+    std::memcpy(systemLogPath, logPath.c_str(), logPath.size() + 1);
+  }
   signal(SIGTERM, signal_handler);
 }
 
@@ -99,11 +121,14 @@ void signal_handler(int) {
   char line[320];
   size_t length = formatTerminateLine(line, sizeof line, now.tv_sec,
                                       static_cast<int>(now.tv_nsec / 1000000));
-  size_t written = 0;
-  while (written < length) {
-    ssize_t count = write(STDERR_FILENO, line + written, length - written);
-    if (count <= 0) break;
-    written += static_cast<size_t>(count);
+  writeAll(STDERR_FILENO, line, length);
+  // Only open, write and close: all of them are safe inside a signal handler.
+  if (systemLogPath[0] != '\0') {
+    int systemLog = open(systemLogPath, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (systemLog >= 0) {
+      writeAll(systemLog, line, length);
+      close(systemLog);
+    }
   }
   _exit(0);
 }

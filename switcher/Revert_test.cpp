@@ -83,10 +83,20 @@ TEST(Revert, UserProfileSilenceAndRevertLeaveThePhoneAsItWas) {
 
   SwitcherRun silence = phone.run({"1"});
   EXPECT_EQ("Current volume: 0.600000\n", silence.out);
+  EXPECT_THAT(logMessages(silence.err),
+              ElementsAre(kBanner, "Change...", "Do work", "Do work started", "Update silent time",
+                          "Change SMS", "Change springboard file", "Change key,value",
+                          "Change SpringBoard", "silent volume...", "Set status bar NEW", "Done!",
+                          "Changed"));
   EXPECT_EQ("system:Mutaro", phone.dictionary(kSpringBoardPreferencesPath)->stringForKey("ringtone"));
   SwitcherRun revert = phone.run({"0"});
 
   EXPECT_EQ(0, revert.exitStatus);
+  std::optional<std::string> savedRingtone = phone.settings()->stringForKey(kSavedRingtone);
+  ASSERT_TRUE(savedRingtone.has_value());
+  EXPECT_THAT(logMessages(revert.err),
+              ElementsAre(kBanner, "User profile", "Setting Ringtone", "Revert Ringtone",
+                          *savedRingtone, "Reverting sounds back to original", "Reverted"));
   EXPECT_EQ("Set volume to: 0.600000\nUnset status bar NEW\n", revert.out);
   EXPECT_EQ(before, soundsOf(phone));
   EXPECT_FLOAT_EQ(0.6f, phone.volume());
