@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,13 @@
 #include "settings-store/SettingsStore.h"
 
 namespace {
+
+// A moment beyond signed 32-bit Unix seconds is no moment at all (0), not its low 32 bits,
+// which could lie in the past and keep the daemon polling for ever.
+int32_t columnSeconds(sqlite3_stmt* statement, int column) {
+  sqlite3_int64 seconds = sqlite3_column_int64(statement, column);
+  return seconds > INT32_MAX || seconds < INT32_MIN ? 0 : static_cast<int32_t>(seconds);
+}
 
 bool fits(int written, size_t size) { return written >= 0 && static_cast<size_t>(written) < size; }
 
@@ -121,7 +129,7 @@ Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int
     NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 1"
                                                : "*** Found next wake 1 in calendar");
     candidate.text = columnText(compiled, 0);
-    candidate.time = sqlite3_column_int(compiled, 1);
+    candidate.time = columnSeconds(compiled, 1);
     printf("Next wake1: %s\n", candidate.text.c_str());
     updatePlistString(kUpdatedNextWait1Found, candidate.text.c_str());
     break;
@@ -155,7 +163,7 @@ Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent) 
     }
     NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 2"
                                                : "*** Found next wake 2 in calendar");
-    candidate.time = sqlite3_column_int(compiled, 1);
+    candidate.time = columnSeconds(compiled, 1);
     candidate.text = columnText(compiled, 0);
     printf("Date = %s long = %ld\n", candidate.text.c_str(), static_cast<long>(candidate.time));
     break;

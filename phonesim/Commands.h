@@ -2,6 +2,7 @@
 // The subcommands of `phonesim`. Each returns the process's exit status.
 #include <optional>
 #include <string>
+#include <vector>
 
 int initCommand(const std::string& root, const std::string& iosVersion);
 // With `summary`, one line of what a person watches change: event, marker, volume, ringer,
@@ -21,6 +22,9 @@ struct EventOptions {
   std::optional<int> count;   // number of occurrences
 };
 int eventCommand(const EventOptions& options);
+
+// Writes settings keys: KEY=true|false|INTEGER|TEXT, KEY= removes the key.
+int setCommand(const std::string& root, const std::vector<std::string>& assignments);
 
 int bootCommand(const std::string& root);
 int appCommand(const std::string& root);

@@ -38,6 +38,11 @@ int main(int argc, char** argv) {
   everyOption->needs(countOption);
   countOption->needs(everyOption);
 
+  std::vector<std::string> assignments;
+  auto* set = app.add_subcommand("set", "write settings keys: KEY=true|false|INTEGER|TEXT, KEY= removes");
+  set->add_option("ROOT", root, "device root directory")->required();
+  set->add_option("ASSIGNMENTS", assignments, "KEY=VALUE")->required();
+
   auto* boot = app.add_subcommand("boot", "run the phone until SIGINT/SIGTERM");
   boot->add_option("ROOT", root, "device root directory")->required();
   auto* settingsApp = app.add_subcommand("app", "open the settings application in this terminal");
@@ -55,6 +60,7 @@ int main(int argc, char** argv) {
     if (countOption->count() > 0) event.count = count;
     return eventCommand(event);
   }
+  if (set->parsed()) return setCommand(root, assignments);
   if (boot->parsed()) return bootCommand(root);
   if (settingsApp->parsed()) return appCommand(root);
   if (log->parsed()) return logCommand(root);
