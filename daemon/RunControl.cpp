@@ -158,7 +158,11 @@ void runPass() {
   updatePlistString(kUpdatedExit, localTimeStamp().c_str());
 
   time_t now = time(nullptr);
-  if (wake > 0 && wake < now + 60) {
+  // An event found in progress whose end is no longer ahead ended while this pass ran (it
+  // read the clock twice): one more pass gives the sounds back rather than leaving the phone
+  // silenced with no wake scheduled.
+  bool eventEndedDuringPass = wake <= 0 && readMiddleOfEvent();
+  if ((wake > 0 && wake < now + 60) || eventEndedDuringPass) {
     NSLog("Next event is in the range of 60 seconds - main thread");
     sleep(10);
     return;

@@ -37,11 +37,16 @@ struct LockIdentity {
   }
 };
 
-// The lock file exists when it can be opened for reading.
+// The lock file exists when it can be opened for reading. One that stands there but cannot
+// be opened (no read permission, a dangling link) counts as present too: it makes every
+// exclusive create fail, so it must be waited for and broken like any other.
 std::optional<LockIdentity> presentLock(const std::string& lockPath) {
-  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
   struct stat info;
+  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (lstat(lockPath.c_str(), &info) != 0) return std::nullopt;
+    return LockIdentity{info.st_dev, info.st_ino, info.st_ctim};
+  }
   LockIdentity identity{};
   if (fstat(fd, &info) == 0) identity = {info.st_dev, info.st_ino, info.st_ctim};
   close(fd);

@@ -80,6 +80,22 @@ TEST_F(SettingsStoreTest, ALockThatCannotBeRemovedDoesNotHangTheCaller) {
   EXPECT_NE(log.find("--- Could not delete lock file"), std::string::npos);
 }
 
+TEST_F(SettingsStoreTest, ALockThatCannotBeOpenedIsStillWaitedForAndBroken) {
+  // A dangling link cannot be opened, yet it makes every exclusive create fail.
+  std::filesystem::create_symlink("nowhere", root.at(kSettingsLockPath));
+  writeSettings([](NSMutableDictionary& s) { s.setBool("EventInProgress", true); });
+  testing::internal::CaptureStderr();
+  double start = monotonicSeconds();
+  updatePlistNumber("CalendarID", 3);
+  double waited = monotonicSeconds() - start;
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_GE(waited, 2.9);
+  EXPECT_LT(waited, 4.5);
+  EXPECT_FALSE(root.exists(kSettingsLockPath));
+  EXPECT_EQ(settings()->intForKey("CalendarID"), 3);
+  EXPECT_NE(log.find("Lock file was deleted"), std::string::npos);
+}
+
 TEST_F(SettingsStoreTest, ConcurrentWritersLoseNoUpdate) {
   constexpr int kProcesses = 8;
   constexpr int kUpdates = 200;

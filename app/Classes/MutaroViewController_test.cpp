@@ -239,6 +239,33 @@ TEST(SwitchesScreen, EnableProfilesSnapsBackDuringAnEvent) {
   EXPECT_FALSE(enableProfiles);
 }
 
+TEST(SwitchesScreen, LogsTheVersionAndEverySwitchChangeWithItsTag) {
+  TestPhone phone("7.0.4");
+  ASSERT_TRUE(phone.ready());
+  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEnableProfilesSwitch, true); });
+  std::unique_ptr<HeadlessFrontEnd> ui;
+  std::string log = capturedOutput([&] { ui = launchApplication(); });
+  EXPECT_NE(log.find("] IOS: 7.0.4\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("] IOS version major: 7\n"), std::string::npos) << log;
+
+  // "Sent mail" carries tag 8, out of row order.
+  log = capturedOutput([&] { ASSERT_TRUE(ui->tapSwitch("Sent mail")); });
+  size_t changed = log.find("] Switch Changed\n");
+  ASSERT_NE(changed, std::string::npos) << log;
+  EXPECT_NE(log.find("] 8\n", changed), std::string::npos) << log;
+
+  // A switch of no known tag only says so.
+  MutaroViewController screen(UITableViewStyleGrouped);
+  UISwitch stray(CGRectZero);
+  stray.setTag(42);
+  stray.setOn(true);
+  auto before = phone.settingsSnapshot();
+  log = capturedOutput([&] { screen.switchChanged(&stray); });
+  EXPECT_NE(log.find("] Tag: 42\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("] 42\n"), std::string::npos) << log;
+  EXPECT_EQ(phone.settingsSnapshot(), before);
+}
+
 TEST(SwitchesScreen, OnlyTheCalendarRowOpensTheChooser) {
   TestPhone phone;
   ASSERT_TRUE(phone.ready());

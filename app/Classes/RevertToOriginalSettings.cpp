@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -57,7 +58,8 @@ void restoreVolume() {
   }
   std::printf("Set volume to: %f\n", volume);
   std::fflush(stdout);
-  AVController::avController()->setVolume(static_cast<float>(volume));
+  // A level outside float's range cannot be converted; the controller takes 0..1 anyway.
+  AVController::avController()->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
   sleep(1);
 }
 

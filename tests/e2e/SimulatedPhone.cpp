@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/PropertyList.h"
 
@@ -84,6 +86,13 @@ SimulatedPhone::SimulatedPhone() {
 
 SimulatedPhone::~SimulatedPhone() {
   shutdown();
+  // What the phone did, for the reader of a failed test.
+  if (testing::Test::HasFailure()) {
+    std::string tail = log();
+    if (tail.size() > 12000) tail = tail.substr(tail.size() - 12000);
+    std::fprintf(stderr, "--- the phone's system log, last lines ---\n%s\n--- boot output ---\n%s\n",
+                 tail.c_str(), readFile(at("/boot.err")).c_str());
+  }
   std::error_code ignored;
   std::filesystem::remove_all(root_, ignored);
 }

@@ -13,7 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int kSpeed = 100;
+// The phone's clock runs this much faster than the real one (see EventRoad_test.cpp).
+constexpr int kSpeed = 20;
 
 class UserActionsTest : public testing::Test {
  protected:
