@@ -62,9 +62,10 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
     for (const ScheduledWake& wake : simulatedWakes()) {
       // Wakes that fell due before the boot were missed while the phone was off.
       if (wake.time < bootTime || wake.time > now) continue;
-      if (handledWakes.insert({wake.scheduledby, wake.time}).second) daemonWanted = true;
+      // A wake that comes while the daemon runs finds the phone awake: the daemon, which stays
+      // only while a boundary is less than a minute ahead, handles it itself.
+      if (handledWakes.insert({wake.scheduledby, wake.time}).second && daemon < 0) daemonWanted = true;
     }
-    // A wake that comes while the daemon runs starts another one once it has ended.
     if (daemonWanted && daemon < 0) {
       daemon = startDaemon(root);
       daemonWanted = false;
