@@ -29,15 +29,13 @@
 #include "platform/GraphicsServices/GraphicsServices.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
+#include "system-files/SystemFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kPreferencesDirectory = "/private/var/mobile/Library/Preferences";
-constexpr const char* kSoundBehaviourPath =
-    "/System/Library/PrivateFrameworks/Celestial.framework/SystemSoundBehaviour.plist";
-constexpr const char* kSmsTonePath = "/System/Library/Audio/UISounds/sms-received1.caf";
 constexpr const char* kSystemVersionPath = "/System/Library/CoreServices/SystemVersion.plist";
 constexpr const char* kCalendarDatabasePath = "/private/var/mobile/Library/Calendar/Calendar.sqlitedb";
 constexpr const char* kDocumentsDirectory = "/private/var/mobile/Documents";

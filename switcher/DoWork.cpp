@@ -18,7 +18,7 @@
 #include "switcher/RingerState.h"
 #include "switcher/ShellCommands.h"
 #include "switcher/SwitcherState.h"
-#include "switcher/SystemFiles.h"
+#include "system-files/SystemFiles.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "settings-store/SettingsKeys.h"
 #include "switcher/SwitcherPhone.h"
-#include "switcher/SystemFiles.h"
+#include "system-files/SystemFiles.h"
 
 using ::testing::IsEmpty;
 

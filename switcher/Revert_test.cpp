@@ -4,7 +4,7 @@
 
 #include "settings-store/SettingsKeys.h"
 #include "switcher/SwitcherPhone.h"
-#include "switcher/SystemFiles.h"
+#include "system-files/SystemFiles.h"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;

@@ -5,7 +5,7 @@
 
 #include "platform/Foundation/DevicePath.h"
 #include "settings-store/SettingsPaths.h"
-#include "switcher/SystemFiles.h"
+#include "system-files/SystemFiles.h"
 
 std::string touchMarkerCommand() { return "touch " + devicePath(kMarkerPath); }
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "switcher/SystemFiles.h"
+#include "system-files/SystemFiles.h"
 
 TEST(ShellCommands, AreThePhoneCommandLinesWithoutADeviceRoot) {
   unsetenv("MUTARO_DEVICE_ROOT");

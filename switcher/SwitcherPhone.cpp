@@ -12,7 +12,7 @@
 
 #include "platform/Foundation/DevicePath.h"
 #include "settings-store/SettingsKeys.h"
-#include "switcher/SystemFiles.h"
+#include "system-files/SystemFiles.h"
 
 namespace {
 

@@ -18,20 +18,10 @@
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
+#include "system-files/SystemFiles.h"
 
 namespace {
 
-constexpr const char* kSpringBoardPreferences =
-    "/private/var/mobile/Library/Preferences/com.apple.springboard.plist";
-constexpr const char* kPhonePreferences = "/private/var/mobile/Library/Preferences/com.apple.mobilephone.plist";
-constexpr const char* kMailPreferences = "/private/var/mobile/Library/Preferences/com.apple.mobilemail.plist";
-constexpr const char* kSoundsPreferences =
-    "/private/var/mobile/Library/Preferences/com.apple.preferences.sounds.plist";
-constexpr const char* kSoundBehaviour =
-    "/System/Library/PrivateFrameworks/Celestial.framework/SystemSoundBehaviour.plist";
-constexpr const char* kSmsTone = "/System/Library/Audio/UISounds/sms-received1.caf";
-constexpr const char* kCopyFileTool = "/Applications/Mutaro.app/CopyFile";
-constexpr const char* kVibrateTool = "/Applications/Mutaro.app/Vibrate";
 constexpr const char* kRingerStateName = "com.apple.springboard.ringerstate";
 constexpr double kDefaultVolume = 0.5;
 
@@ -69,7 +59,7 @@ void closingSteps() {
   sleep(1);
   AudioServicesPlaySystemSound(kSystemSoundID_Vibrate);
   AudioServicesPlayAlertSound(kSystemSoundID_Vibrate);
-  run(devicePath(kVibrateTool));
+  run(devicePath(kVibrateToolPath));
   sleep(1);
 }
 
@@ -96,7 +86,7 @@ void write(const NSMutableDictionary* preferences, const char* path) {
 
 void copyBack(const char* systemFile) {
   std::string file = devicePath(systemFile);
-  run(devicePath(kCopyFileTool) + " " + file + ".orig " + file);
+  run(devicePath(kCopyFileToolPath) + " " + file + ".orig " + file);
 }
 
 void silentPhoneMode() {
@@ -114,32 +104,32 @@ void userProfileMode() {
   GSSendAppPreferencesChanged = lookupGSSendAppPreferencesChanged(library);
   NSLog("Revert to original");
 
-  auto springboard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferences);
+  auto springboard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
   restoreString(springboard.get(), kSavedRingtone, "ringtone");
   restoreNumber(springboard.get(), kSavedRingVibrate, "ring-vibrate");
   restoreString(springboard.get(), kSavedCalendarAlarm, "calendar-alarm");
   restoreNumber(springboard.get(), kSavedSmsSound, "sms-sound");
   restoreBool(springboard.get(), kSavedLockUnlock, "lock-unlock");
-  write(springboard.get(), kSpringBoardPreferences);
+  write(springboard.get(), kSpringBoardPreferencesPath);
   for (const char* key : {"ringtone", "sms-sound", "calendar-alarm", "ring-vibrate", "lock-unlock"}) {
     announce("com.apple.springboard", key);
   }
 
-  auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferences);
+  auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferencesPath);
   restoreBool(phone.get(), kSavedVoicemailToneEnabled, "VoicemailToneEnabled");
-  write(phone.get(), kPhonePreferences);
+  write(phone.get(), kPhonePreferencesPath);
   announce("com.apple.mobilephone", "VoicemailToneEnabled");
 
-  auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferences);
+  auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferencesPath);
   restoreBool(mail.get(), kSavedPlayNewMailSound, "PlayNewMailSound");
   restoreBool(mail.get(), kSavedPlaySentMailSound, "PlaySentMailSound");
-  write(mail.get(), kMailPreferences);
+  write(mail.get(), kMailPreferencesPath);
   announce("com.apple.mobilemail", "PlayNewMailSound");
   announce("com.apple.mobilemail", "PlaySentMailSound");
 
-  auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferences);
+  auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferencesPath);
   restoreBool(sounds.get(), kSavedKeyboard, "keyboard");
-  write(sounds.get(), kSoundsPreferences);
+  write(sounds.get(), kSoundsPreferencesPath);
   announce("com.apple.preferences.sounds", "keyboard");
 
   springboard.reset();
@@ -148,8 +138,8 @@ void userProfileMode() {
   sounds.reset();
   NSLog("Reverting sounds back to original");
 
-  copyBack(kSoundBehaviour);
-  copyBack(kSmsTone);
+  copyBack(kSoundBehaviourPath);
+  copyBack(kSmsTonePath);
   run("killall mediaserverd");
   sleep(1);
   restoreVolume();

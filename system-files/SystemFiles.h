@@ -1,6 +1,7 @@
 #pragma once
-// Phone paths of the system files the switcher edits and swaps, the preference domains it
-// announces, and the bundle files it copies from.
+// Phone paths of the system files that the switcher and the settings application's restore
+// edit and swap, the preference domains they announce, and the bundle files they copy from.
+// Each program keeps its own procedures; only these names are shared.
 
 // The system's sound preference files and the domains that own them.
 constexpr const char* kSpringBoardPreferencesPath =
