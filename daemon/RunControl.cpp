@@ -34,6 +34,22 @@ void saveString(const char* key, const std::optional<std::string>& value) {
   updatePlistString(key, value ? value->c_str() : nullptr);
 }
 
+// The end of the event's silence: revert unless the user already released the event (then
+// only that flag is cleared and `alreadyReleased` logged), and clear the event state.
+void leaveEvent(const char* alreadyReleased) {
+  bool disabled = false;
+  readPlistBool(kDisableEventSwitch, &disabled);
+  if (disabled) {
+    NSLog("%s", alreadyReleased);
+    updatePlistBool(kDisableEventSwitch, false);
+  } else {
+    NSLog("Current event was not disabled");
+    revertToOriginalSettings();
+  }
+  updatePlistBool(kEventInProgress, false);
+  setMiddleOfEvent(false);
+}
+
 }  // namespace
 
 bool needToRun() {
@@ -54,17 +70,7 @@ bool needToRun() {
 void exitBecauseDisabled() {
   bool inProgress = false;
   if (readPlistBool(kEventInProgress, &inProgress) && inProgress) {
-    bool disabled = false;
-    readPlistBool(kDisableEventSwitch, &disabled);
-    if (disabled) {
-      NSLog("Current event was already disabled");
-      updatePlistBool(kDisableEventSwitch, false);
-    } else {
-      NSLog("Current event was not disabled");
-      revertToOriginalSettings();
-    }
-    updatePlistBool(kEventInProgress, false);
-    setMiddleOfEvent(false);
+    leaveEvent("Current event was already disabled");
   }
   NSLog("Exit Application. Mutaro is disabled");
   exit(0);
@@ -88,19 +94,7 @@ bool haveEvent() {
 
   if (inProgress) {
     setMiddleOfEvent(true);
-    if (eventEnded()) {
-      bool disabled = false;
-      readPlistBool(kDisableEventSwitch, &disabled);
-      if (disabled) {
-        NSLog("Not reverting - Current Event was disabled");
-        updatePlistBool(kDisableEventSwitch, false);
-      } else {
-        NSLog("Current event was not disabled");
-        revertToOriginalSettings();
-      }
-      updatePlistBool(kEventInProgress, false);
-      setMiddleOfEvent(false);
-    }
+    if (eventEnded()) leaveEvent("Not reverting - Current Event was disabled");
     return false;
   }
 
