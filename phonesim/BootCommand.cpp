@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "phonesim/DeviceRoot.h"
 #include "phonesim/Launcher.h"
 
 extern char** environ;
@@ -89,7 +90,7 @@ int bootCommand(const std::string& root) {
     return 1;
   }
   // Every process of the phone, and every one they start, sees this root.
-  setenv("MUTARO_DEVICE_ROOT", resolved, 1);
+  useDeviceRoot(resolved);
 
   // Taken by sigwait; the children get the default mask back.
   sigset_t signals;

@@ -11,7 +11,8 @@ std::string absoluteDeviceRoot(const std::string& root);
 // / . _ - + , : @. Paths under the root are written into shell command lines unquoted.
 bool isSafeDeviceRoot(const std::string& absoluteRoot);
 
-// Sets MUTARO_DEVICE_ROOT for this process and the programs it starts.
+// Sets MUTARO_DEVICE_ROOT for this process and the programs it starts, and puts the phone's
+// /usr/bin first on their PATH.
 void useDeviceRoot(const std::string& absoluteRoot);
 
 // True when the device root in use has been laid out by `phonesim init` (its "var" link).

@@ -291,6 +291,12 @@ void installApplicationBundle(std::vector<std::string>* missing) {
   }
 }
 
+// The phone's own command-line tools, found before the host's by the phone's programs.
+void installPhoneTools(std::vector<std::string>* missing) {
+  makeDirectory("/usr/bin");
+  if (!installBuilt("killall", "/usr/bin", kProgramMode)) missing->push_back("killall");
+}
+
 void installExtension(std::vector<std::string>* missing) {
   makeDirectory(kExtensionDirectory);
   if (!installBuilt("mutaroms.dylib", kExtensionDirectory, kProgramMode)) missing->push_back("mutaroms.dylib");
@@ -373,6 +379,7 @@ int initCommand(const std::string& root, const std::string& iosVersion) {
     writeWakeSchedule();
     installGraphicsServices(&missing);
     installApplicationBundle(&missing);
+    installPhoneTools(&missing);
     installExtension(&missing);
     installLaunchDaemon();
     installDefaultSettings();

@@ -14,6 +14,7 @@
 #include "platform/AppSupport/CPWake.h"
 #include "platform/AudioToolbox/AudioServices.h"
 #include "platform/Celestial/AVController.h"
+#include "platform/Celestial/MediaServer.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -29,15 +30,6 @@ using Json = nlohmann::ordered_json;
 namespace {
 
 constexpr const char* kRingerStateName = "com.apple.springboard.ringerstate";
-
-std::string isoTime(time_t when) {
-  struct tm utc;
-  char text[32];
-  if (gmtime_r(&when, &utc) == nullptr || strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
-    return std::to_string(static_cast<long long>(when));
-  }
-  return text;
-}
 
 // The images shown now: the status bar's journal replayed. An image keeps the place of the
 // add that put it up.
@@ -77,7 +69,7 @@ Json jsonFromPlist(plist_t node) {
     case PLIST_DATE: {
       int32_t seconds = 0, microseconds = 0;
       plist_get_date_val(node, &seconds, &microseconds);
-      return isoTime(static_cast<time_t>(seconds) + kReferenceDateOffset);
+      return iso8601(static_cast<time_t>(seconds) + kReferenceDateOffset);
     }
     case PLIST_DATA: {
       uint64_t length = 0;
@@ -129,7 +121,7 @@ Json phoneStatus() {
 
   Json wakes = Json::array();
   for (const auto& wake : simulatedWakes()) {
-    wakes.push_back({{"scheduledby", wake.scheduledby}, {"time", isoTime(wake.time)}});
+    wakes.push_back({{"scheduledby", wake.scheduledby}, {"time", iso8601(wake.time)}});
   }
   status["wakes"] = wakes;
 
@@ -138,6 +130,7 @@ Json phoneStatus() {
   status["announcements"] = announcements;
 
   status["vibrations"] = simulatedVibrationCount();
+  status["mediaServerRestarts"] = simulatedMediaServerRestarts();
 
   Json notifications = Json::array();
   for (const auto& [name, state] : simulatedNotifyPosts()) {

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
   status->add_option("ROOT", root, "device root directory")->required();
   bool summary = false;
   status->add_flag("--summary", summary, "one line: event, marker, volume, ringer, images, ringtone");
+  bool json = false;
+  status->add_flag("--json", json, "the state as one JSON object (the default)");
 
   EventOptions event;
   long every = 0;

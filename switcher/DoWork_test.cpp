@@ -1,148 +1,109 @@
-// "./Mutarodh 1" in user-profile mode: which files change, what is announced, what is swapped.
-#include <gmock/gmock.h>
+// "./Mutarodh 1": what the silence changes, announces and swaps, in each mode.
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "settings-store/SettingsKeys.h"
-#include "switcher/SwitcherPhone.h"
-#include "system-files/SystemFiles.h"
-
-using ::testing::IsEmpty;
+#include "platform/Celestial/AVController.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
-const char* kPreferenceFiles[] = {kSpringBoardPreferencesPath, kPhonePreferencesPath,
-                                  kMailPreferencesPath, kSoundsPreferencesPath};
-const Announcements kSpringBoard = {
-    {kSpringBoardDomain, "ringtone"},     {kSpringBoardDomain, "sms-sound"},
-    {kSpringBoardDomain, "ring-vibrate"}, {kSpringBoardDomain, "calendar-alarm"},
-    {kSpringBoardDomain, "lock-unlock"}};
-const Announcements kMail = {{kMailDomain, "PlayNewMailSound"}, {kMailDomain, "PlaySentMailSound"}};
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+const Pairs kSpringBoardAnnounced = {{"com.apple.springboard", "ringtone"}, {"com.apple.springboard", "sms-sound"},
+                                     {"com.apple.springboard", "ring-vibrate"}, {"com.apple.springboard", "calendar-alarm"},
+                                     {"com.apple.springboard", "lock-unlock"}};
+const Pairs kMailAnnounced = {{"com.apple.mobilemail", "PlayNewMailSound"}, {"com.apple.mobilemail", "PlaySentMailSound"}};
 
 struct OneSwitchOff {
   const char* name;
   const char* switchKey;  // null: every switch on
-  const char* file;       // the one file written
+  const char* file;       // the one preference file written
   std::function<void(NSMutableDictionary&)> silence;
-  Announcements announced;
+  Pairs announced;
 };
 
-void PrintTo(const OneSwitchOff& param, std::ostream* out) { *out << param.name; }
+void PrintTo(const OneSwitchOff& row, std::ostream* out) { *out << row.name; }
 
-class UserProfileSilence : public ::testing::TestWithParam<OneSwitchOff> {};
+class UserProfileSilence : public testing::TestWithParam<OneSwitchOff> {};
 
-}  // namespace
-
-TEST_P(UserProfileSilence, EditsAndAnnouncesOnlyWhatTheSwitchSilences) {
-  const OneSwitchOff& param = GetParam();
-  SwitcherPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
-  if (param.switchKey != nullptr) phone.setSetting(param.switchKey, false);
-  phone.setVolume(0.25f);
-  std::vector<std::string> before;
-  for (const char* file : kPreferenceFiles) before.push_back(phone.bytes(file));
-  std::string smsTone = phone.bytes(kSmsTonePath);
-  std::string soundBehaviour = phone.bytes(kSoundBehaviourPath);
-  std::string expected;
-  if (param.file != nullptr) {
-    auto silenced = phone.dictionary(param.file);
-    param.silence(*silenced);
-    expected = values(*silenced);
+TEST_P(UserProfileSilence, ChangesAndAnnouncesOnlyWhatTheSwitchSilences) {
+  const OneSwitchOff& row = GetParam();
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}});
+  if (row.switchKey != nullptr) phone.set({{row.switchKey, false}});
+  AVController::avController()->setVolume(0.25f);
+  const Sounds before = phone.sounds();
+  Sounds expected = before;
+  if (row.file != nullptr) {
+    auto silenced = phone.plist(row.file);
+    row.silence(*silenced);
+    expected.preferences[row.file] = valuesOf(*silenced);
   }
 
-  SwitcherRun run = phone.run({"1"});
+  Outcome run = phone.switcher("1");
+  ASSERT_TRUE(run.exited(0));
+  EXPECT_EQ(run.out, "Current volume: 0.250000\n");
+  json status = phone.status();
+  EXPECT_EQ(status["settings"][kVolume], "0.250000");
+  EXPECT_TRUE(status["settings"].contains(kUpdatedSilent));
+  EXPECT_TRUE(status["marker"]);
+  EXPECT_EQ(status["notifications"], json::array());
+  EXPECT_EQ(status["announcements"], json(row.announced));
+  EXPECT_EQ(status["mediaServerRestarts"], 1);
 
-  EXPECT_EQ(0, run.exitStatus);
-  EXPECT_EQ("Current volume: 0.250000\n", run.out);
-  EXPECT_EQ(0.0f, phone.volume());
-  EXPECT_EQ("0.250000", phone.settings()->stringForKey(kVolume));
-  EXPECT_TRUE(phone.settings()->stringForKey(kUpdatedSilent).has_value());
-  EXPECT_TRUE(phone.exists(kMarkerPath));
-  EXPECT_THAT(phone.notifyPosts(), IsEmpty());
-  EXPECT_EQ(param.announced, phone.announcements());
-  for (size_t i = 0; i < before.size(); ++i) {
-    const char* file = kPreferenceFiles[i];
-    if (param.file != nullptr && std::string(param.file) == file) {
-      EXPECT_EQ(expected, phone.values(file));
-    } else {
-      EXPECT_EQ(before[i], phone.bytes(file)) << file;
-    }
-  }
-  // The behaviour table is swapped in every user-profile silence, the tone only for SMS.
-  EXPECT_EQ(soundBehaviour, phone.bytes(kSoundBehaviourBackupPath));
-  EXPECT_EQ(phone.bytes(kVibrateSoundBehaviourPath), phone.bytes(kSoundBehaviourPath));
-  bool sms = param.switchKey != nullptr && std::string(param.switchKey) == kSMSSwitch;
-  EXPECT_EQ(sms, phone.exists(kSmsToneBackupPath));
-  EXPECT_EQ(sms ? phone.bytes(kSilentSmsTonePath) : smsTone, phone.bytes(kSmsTonePath));
-  if (sms) {
-    EXPECT_EQ(smsTone, phone.bytes(kSmsToneBackupPath));
-  }
+  // The behaviour table is swapped in every user-profile silence, the SMS tone only with its switch.
+  bool sms = row.switchKey != nullptr && std::string(row.switchKey) == kSMSSwitch;
+  expected.soundBehaviour = phone.read(kVibrateSoundBehaviourPath);
+  if (sms) expected.smsTone = phone.read(kSilentSmsTonePath);
+  expected.volume = 0;
+  EXPECT_EQ(phone.sounds(), expected);
+  EXPECT_EQ(phone.read(kSoundBehaviourBackupPath), before.soundBehaviour);
+  EXPECT_EQ(phone.read(kSmsToneBackupPath), sms ? before.smsTone : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Switches, UserProfileSilence,
-    ::testing::Values(
+    testing::Values(
         OneSwitchOff{"AllOn", nullptr, nullptr, nullptr, {}},
-        OneSwitchOff{"Ringtone", kRingtoneSwitch, kSpringBoardPreferencesPath,
-                     [](auto& d) { d.setString("ringtone", "system:Mutaro"); }, kSpringBoard},
-        OneSwitchOff{"Vibrate", kVibrateSwitch, kSpringBoardPreferencesPath,
-                     [](auto& d) { d.setInt("ring-vibrate", 0); }, kSpringBoard},
-        OneSwitchOff{"Calendar", kCalendarSwitch, kSpringBoardPreferencesPath,
-                     [](auto& d) { d.setString("calendar-alarm", ""); }, kSpringBoard},
-        OneSwitchOff{"SMS", kSMSSwitch, kSpringBoardPreferencesPath,
-                     [](auto& d) { d.setInt("sms-sound", 1); }, kSpringBoard},
-        OneSwitchOff{"Lockunlock", kLockunlockSwitch, kSpringBoardPreferencesPath,
-                     [](auto& d) { d.setBool("lock-unlock", false); }, kSpringBoard},
-        OneSwitchOff{"Voicemail", kVoicemailSwitch, kPhonePreferencesPath,
-                     [](auto& d) { d.setBool("VoicemailToneEnabled", false); },
-                     {{kPhoneDomain, "VoicemailToneEnabled"}}},
-        OneSwitchOff{"Newmail", kNewmailSwitch, kMailPreferencesPath,
-                     [](auto& d) { d.setBool("PlayNewMailSound", false); }, kMail},
-        OneSwitchOff{"Sentmail", kSentmailSwitch, kMailPreferencesPath,
-                     [](auto& d) { d.setBool("PlaySentMailSound", false); }, kMail},
-        OneSwitchOff{"Keyboard", kKeyboardSwitch, kSoundsPreferencesPath,
-                     [](auto& d) { d.setBool("keyboard", false); }, {{kSoundsDomain, "keyboard"}}}),
+        OneSwitchOff{"Ringtone", kRingtoneSwitch, kSpringBoardPreferencesPath, [](auto& d) { d.setString("ringtone", "system:Mutaro"); }, kSpringBoardAnnounced},
+        OneSwitchOff{"Vibrate", kVibrateSwitch, kSpringBoardPreferencesPath, [](auto& d) { d.setInt("ring-vibrate", 0); }, kSpringBoardAnnounced},
+        OneSwitchOff{"Calendar", kCalendarSwitch, kSpringBoardPreferencesPath, [](auto& d) { d.setString("calendar-alarm", ""); }, kSpringBoardAnnounced},
+        OneSwitchOff{"SMS", kSMSSwitch, kSpringBoardPreferencesPath, [](auto& d) { d.setInt("sms-sound", 1); }, kSpringBoardAnnounced},
+        OneSwitchOff{"Lockunlock", kLockunlockSwitch, kSpringBoardPreferencesPath, [](auto& d) { d.setBool("lock-unlock", false); }, kSpringBoardAnnounced},
+        OneSwitchOff{"Voicemail", kVoicemailSwitch, kPhonePreferencesPath, [](auto& d) { d.setBool("VoicemailToneEnabled", false); },
+                     {{"com.apple.mobilephone", "VoicemailToneEnabled"}}},
+        OneSwitchOff{"Newmail", kNewmailSwitch, kMailPreferencesPath, [](auto& d) { d.setBool("PlayNewMailSound", false); }, kMailAnnounced},
+        OneSwitchOff{"Sentmail", kSentmailSwitch, kMailPreferencesPath, [](auto& d) { d.setBool("PlaySentMailSound", false); }, kMailAnnounced},
+        OneSwitchOff{"Keyboard", kKeyboardSwitch, kSoundsPreferencesPath, [](auto& d) { d.setBool("keyboard", false); },
+                     {{"com.apple.preferences.sounds", "keyboard"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Silence, MissingFileIsLeftAloneAndBinaryFileIsRewrittenAsXml) {
-  SwitcherPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
-  phone.setSetting(kRingtoneSwitch, false);
-  phone.setSetting(kNewmailSwitch, false);
+TEST(Silence, AMissingFileIsLeftAloneButAnnouncedAndABinaryOneIsWrittenAsXml) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kNewmailSwitch, false}});
   phone.remove(kSpringBoardPreferencesPath);
-  auto mail = phone.dictionary(kMailPreferencesPath);
+  auto mail = phone.plist(kMailPreferencesPath);
   char* binary = nullptr;
   uint32_t length = 0;
   plist_to_bin(mail->node(), &binary, &length);
-  phone.writeBytes(kMailPreferencesPath, std::string(binary, length));
+  phone.write(kMailPreferencesPath, std::string(binary, length));
   free(binary);
 
-  phone.run({"1"});
-
+  ASSERT_TRUE(phone.switcher("1").exited(0));
   EXPECT_FALSE(phone.exists(kSpringBoardPreferencesPath));
-  Announcements expected = kSpringBoard;
-  expected.insert(expected.end(), kMail.begin(), kMail.end());
-  EXPECT_EQ(expected, phone.announcements());
-  mail->setBool("PlayNewMailSound", false);
-  EXPECT_EQ(0u, phone.bytes(kMailPreferencesPath).rfind("<?xml", 0));
-  EXPECT_EQ(values(*mail), phone.values(kMailPreferencesPath));
+  Pairs announced = kSpringBoardAnnounced;
+  announced.insert(announced.end(), kMailAnnounced.begin(), kMailAnnounced.end());
+  EXPECT_EQ(phone.status()["announcements"], json(announced));
+  EXPECT_EQ(phone.read(kMailPreferencesPath).rfind("<?xml", 0), 0u);
+  EXPECT_EQ(phone.plist(kMailPreferencesPath)->boolForKey("PlayNewMailSound"), false);
 }
 
-TEST(Silence, SecondSilenceWithoutRevertKeepsTheOriginalBackups) {
-  SwitcherPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
-  phone.setSetting(kSMSSwitch, false);
-  phone.saveSoundsAsTheDaemonDoes();
-  std::string smsTone = phone.bytes(kSmsTonePath);
-  std::string soundBehaviour = phone.bytes(kSoundBehaviourPath);
-
-  phone.run({"1"});
-  phone.run({"1"});
-  EXPECT_EQ(smsTone, phone.bytes(kSmsToneBackupPath));
-  EXPECT_EQ(soundBehaviour, phone.bytes(kSoundBehaviourBackupPath));
-
-  phone.run({"0"});
-  EXPECT_EQ(smsTone, phone.bytes(kSmsTonePath));
-  EXPECT_EQ(soundBehaviour, phone.bytes(kSoundBehaviourPath));
+TEST(Silence, ASecondSilenceWithoutARevertKeepsTheOriginalBackups) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kSMSSwitch, false}});
+  const Sounds before = phone.sounds();
+  phone.switcher("1");
+  phone.switcher("1");
+  EXPECT_EQ(phone.read(kSmsToneBackupPath), before.smsTone);
+  EXPECT_EQ(phone.read(kSoundBehaviourBackupPath), before.soundBehaviour);
 }
+
+}  // namespace

@@ -1,180 +1,125 @@
-// "./Mutarodh 0", mostly after "./Mutarodh 1": what comes back, announced in which order.
-#include <gmock/gmock.h>
+// "./Mutarodh 0", mostly after "./Mutarodh 1": what comes back, in which order, in each mode.
 #include <gtest/gtest.h>
 
-#include "settings-store/SettingsKeys.h"
-#include "switcher/SwitcherPhone.h"
-#include "system-files/SystemFiles.h"
-
-using ::testing::Contains;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-using ::testing::Not;
+#include "platform/Celestial/AVController.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
+using Messages = std::vector<std::string>;
 const char* kBanner = "(((((((((((((((((((((( mutarodh ))))))))))))))))))";
-const char* kPreferenceFiles[] = {kSpringBoardPreferencesPath, kPhonePreferencesPath,
-                                  kMailPreferencesPath, kSoundsPreferencesPath};
-const Announcements kEverythingReverted = {
-    {kSpringBoardDomain, "ringtone"},       {kSpringBoardDomain, "sms-sound"},
-    {kSpringBoardDomain, "calendar-alarm"}, {kSpringBoardDomain, "ring-vibrate"},
-    {kSpringBoardDomain, "lock-unlock"},    {kPhoneDomain, "VoicemailToneEnabled"},
-    {kMailDomain, "PlayNewMailSound"},      {kMailDomain, "PlaySentMailSound"},
-    {kSoundsDomain, "keyboard"}};
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+const Pairs kEverythingReverted = {
+    {"com.apple.springboard", "ringtone"},     {"com.apple.springboard", "sms-sound"},
+    {"com.apple.springboard", "calendar-alarm"}, {"com.apple.springboard", "ring-vibrate"},
+    {"com.apple.springboard", "lock-unlock"},  {"com.apple.mobilephone", "VoicemailToneEnabled"},
+    {"com.apple.mobilemail", "PlayNewMailSound"}, {"com.apple.mobilemail", "PlaySentMailSound"},
+    {"com.apple.preferences.sounds", "keyboard"}};
+const json kRingerOff = json::array({"com.apple.springboard.ringerstate", 0});
+const json kRingerOn = json::array({"com.apple.springboard.ringerstate", 1});
 
-std::pair<std::string, std::optional<uint64_t>> ringer(uint64_t state) {
-  return {"com.apple.springboard.ringerstate", state};
+TEST(Revert, SilentPhoneModeTouchesOnlyTheRingerAndTheVolume) {
+  Phone phone;
+  phone.set({{kRingtoneSwitch, false}});
+  const Sounds before = phone.sounds();
+
+  Outcome silence = phone.switcher("1");
+  EXPECT_EQ(logMessages(silence.err, "Mutarodh"),
+            (Messages{kBanner, "Change...", "Do work", ">>>>> Silent phone", "Profiles are disabled",
+                      "Set status bar NEW", "Done!", "Changed"}));
+  json status = phone.status();
+  EXPECT_TRUE(status["marker"]);
+  EXPECT_EQ(status["volume"], 0.0);
+  EXPECT_EQ(status["settings"][kVolume], "1.0");
+  EXPECT_FALSE(status["settings"].contains(kUpdatedSilent));
+
+  Outcome revert = phone.switcher("0");
+  ASSERT_TRUE(revert.exited(0));
+  EXPECT_EQ(logMessages(revert.err, "Mutarodh"), (Messages{kBanner, "Profiles are disabled", "Reverted"}));
+  EXPECT_EQ(revert.out, "Set volume to: 1.000000\nUnset status bar NEW\n");
+  status = phone.status();
+  EXPECT_FALSE(status["marker"]);
+  EXPECT_TRUE(status["settings"].contains(kUpdatedRevert));
+  EXPECT_EQ(status["notifications"], json::array({kRingerOff, kRingerOn}));
+  EXPECT_EQ(status["vibrations"], 6) << "two cues of three records each";
+  EXPECT_EQ(status["mediaServerRestarts"], 2);
+  EXPECT_EQ(status["announcements"], json::array());
+  Sounds after = phone.sounds();
+  after.volume = before.volume;
+  EXPECT_EQ(after, before);
+  EXPECT_FALSE(phone.exists(kSmsToneBackupPath) || phone.exists(kSoundBehaviourBackupPath));
 }
 
-// The four preference files' values and the two swapped files' bytes.
-std::vector<std::string> soundsOf(const SwitcherPhone& phone) {
-  std::vector<std::string> sounds;
-  for (const char* file : kPreferenceFiles) sounds.push_back(phone.values(file));
-  sounds.push_back(phone.bytes(kSmsTonePath));
-  sounds.push_back(phone.bytes(kSoundBehaviourPath));
-  return sounds;
+TEST(Revert, AUserProfileSilenceAndItsRevertLeaveThePhoneAsItWas) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kSMSSwitch, false},
+             {kVoicemailSwitch, false}, {kSentmailSwitch, false}, {kKeyboardSwitch, false}});
+  AVController::avController()->setVolume(0.6f);
+  phone.saveSounds();
+  const Sounds before = phone.sounds();
+
+  Outcome silence = phone.switcher("1");
+  EXPECT_EQ(logMessages(silence.err, "Mutarodh"),
+            (Messages{kBanner, "Change...", "Do work", "Do work started", "Update silent time", "Change SMS",
+                      "Change springboard file", "Change key,value", "Change SpringBoard", "silent volume...",
+                      "Set status bar NEW", "Done!", "Changed"}));
+  Outcome revert = phone.switcher("0");
+  EXPECT_EQ(logMessages(revert.err, "Mutarodh"),
+            (Messages{kBanner, "User profile", "Setting Ringtone", "Revert Ringtone", "<default>",
+                      "Reverting sounds back to original", "Reverted"}));
+  EXPECT_EQ(revert.out, "Set volume to: 0.600000\nUnset status bar NEW\n");
+  EXPECT_EQ(phone.sounds(), before);
+  json status = phone.status();
+  EXPECT_FALSE(status["marker"]);
+  EXPECT_EQ(Pairs(status["announcements"].end() - 9, status["announcements"].end()), kEverythingReverted);
+  EXPECT_EQ(status["notifications"], json::array());
+  EXPECT_EQ(status["mediaServerRestarts"], 2);
 }
 
-}  // namespace
-
-TEST(Revert, SilentPhoneModeTouchesOnlyRingerAndVolume) {
-  SwitcherPhone phone;  // no "EnableProfilesSwitch"
-  phone.setSetting(kRingtoneSwitch, false);
-  std::vector<std::string> files;
-  for (const char* file : kPreferenceFiles) files.push_back(phone.bytes(file));
-
-  SwitcherRun silence = phone.run({"1"});
-  EXPECT_EQ(0, silence.exitStatus);
-  EXPECT_THAT(logMessages(silence.err),
-              ElementsAre(kBanner, "Change...", "Do work", ">>>>> Silent phone",
-                          "Profiles are disabled", "Set status bar NEW", "Done!", "Changed"));
-  EXPECT_TRUE(phone.exists(kMarkerPath));
-  EXPECT_EQ(0.0f, phone.volume());
-  EXPECT_EQ("1.0", phone.settings()->stringForKey(kVolume));
-  EXPECT_FALSE(phone.settings()->stringForKey(kUpdatedSilent).has_value());
-
-  SwitcherRun revert = phone.run({"0"});
-  EXPECT_EQ(0, revert.exitStatus);
-  EXPECT_THAT(logMessages(revert.err), ElementsAre(kBanner, "Profiles are disabled", "Reverted"));
-  EXPECT_EQ("Set volume to: 1.000000\nUnset status bar NEW\n", revert.out);
-  EXPECT_FALSE(phone.exists(kMarkerPath));
-  EXPECT_TRUE(phone.settings()->stringForKey(kUpdatedRevert).has_value());
-  EXPECT_EQ(1.0f, phone.volume());
-
-  EXPECT_THAT(phone.notifyPosts(), ElementsAre(ringer(0), ringer(1)));
-  EXPECT_EQ(2 * kVibrationsPerCue, phone.vibrations());
-  EXPECT_THAT(phone.announcements(), IsEmpty());
-  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(files[i], phone.bytes(kPreferenceFiles[i]));
-  EXPECT_FALSE(phone.exists(kSmsToneBackupPath));
-  EXPECT_FALSE(phone.exists(kSoundBehaviourBackupPath));
-}
-
-TEST(Revert, UserProfileSilenceAndRevertLeaveThePhoneAsItWas) {
-  SwitcherPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
-  for (const char* off : {kRingtoneSwitch, kSMSSwitch, kVoicemailSwitch, kSentmailSwitch,
-                          kKeyboardSwitch}) {
-    phone.setSetting(off, false);
-  }
-  phone.setVolume(0.6f);
-  phone.saveSoundsAsTheDaemonDoes();
-  std::vector<std::string> before = soundsOf(phone);
-
-  SwitcherRun silence = phone.run({"1"});
-  EXPECT_EQ("Current volume: 0.600000\n", silence.out);
-  EXPECT_THAT(logMessages(silence.err),
-              ElementsAre(kBanner, "Change...", "Do work", "Do work started", "Update silent time",
-                          "Change SMS", "Change springboard file", "Change key,value",
-                          "Change SpringBoard", "silent volume...", "Set status bar NEW", "Done!",
-                          "Changed"));
-  EXPECT_EQ("system:Mutaro", phone.dictionary(kSpringBoardPreferencesPath)->stringForKey("ringtone"));
-  SwitcherRun revert = phone.run({"0"});
-
-  EXPECT_EQ(0, revert.exitStatus);
-  std::optional<std::string> savedRingtone = phone.settings()->stringForKey(kSavedRingtone);
-  ASSERT_TRUE(savedRingtone.has_value());
-  EXPECT_THAT(logMessages(revert.err),
-              ElementsAre(kBanner, "User profile", "Setting Ringtone", "Revert Ringtone",
-                          *savedRingtone, "Reverting sounds back to original", "Reverted"));
-  EXPECT_EQ("Set volume to: 0.600000\nUnset status bar NEW\n", revert.out);
-  EXPECT_EQ(before, soundsOf(phone));
-  EXPECT_FLOAT_EQ(0.6f, phone.volume());
-  EXPECT_FALSE(phone.exists(kMarkerPath));
-  Announcements expected = {
-      {kSpringBoardDomain, "ringtone"},     {kSpringBoardDomain, "sms-sound"},
-      {kSpringBoardDomain, "ring-vibrate"}, {kSpringBoardDomain, "calendar-alarm"},
-      {kSpringBoardDomain, "lock-unlock"},  {kPhoneDomain, "VoicemailToneEnabled"},
-      {kMailDomain, "PlayNewMailSound"},    {kMailDomain, "PlaySentMailSound"},
-      {kSoundsDomain, "keyboard"}};
-  expected.insert(expected.end(), kEverythingReverted.begin(), kEverythingReverted.end());
-  EXPECT_EQ(expected, phone.announcements());
-  EXPECT_THAT(phone.notifyPosts(), IsEmpty());
-  EXPECT_EQ(2 * kVibrationsPerCue, phone.vibrations());
-}
-
-TEST(Revert, WithoutSavedCopiesRewritesTheFilesUnchangedAndCopiesBothBackupsBack) {
-  SwitcherPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
+TEST(Revert, WithoutSavedCopiesItRewritesTheFilesUnchangedAndCopiesBothBackupsBack) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kVolume, nullptr}});
   phone.remove(kSoundsPreferencesPath);
-  phone.writeBytes(kSmsToneBackupPath, "saved tone");
-  phone.writeBytes(kSoundBehaviourBackupPath, "saved table");
-  std::vector<std::string> before = soundsOf(phone);
+  phone.write(kSmsToneBackupPath, "saved tone");
+  phone.write(kSoundBehaviourBackupPath, "saved table");
+  const Sounds before = phone.sounds();
 
-  SwitcherRun run = phone.run({"0"});
-
-  EXPECT_EQ("Set volume to: 0.500000\nUnset status bar NEW\n", run.out);
-  EXPECT_FLOAT_EQ(0.5f, phone.volume());
-  std::vector<std::string> after = soundsOf(phone);
-  for (size_t i = 0; i < std::size(kPreferenceFiles); ++i) EXPECT_EQ(before[i], after[i]);
+  EXPECT_EQ(phone.switcher("0").out, "Set volume to: 0.500000\nUnset status bar NEW\n");
+  EXPECT_EQ(phone.sounds().preferences, before.preferences);
   EXPECT_FALSE(phone.exists(kSoundsPreferencesPath));
-  EXPECT_EQ(kEverythingReverted, phone.announcements());
-  EXPECT_EQ("saved tone", phone.bytes(kSmsTonePath));
-  EXPECT_EQ("saved table", phone.bytes(kSoundBehaviourPath));
-  EXPECT_TRUE(phone.exists(kSmsToneBackupPath));
+  EXPECT_EQ(phone.status()["announcements"], json(kEverythingReverted));
+  EXPECT_EQ(phone.read(kSmsTonePath), "saved tone");
+  EXPECT_EQ(phone.read(kSoundBehaviourPath), "saved table");
 }
 
 TEST(Revert, FollowsTheModeAtRevertTimeNotAtSilenceTime) {
-  SwitcherPhone phone;
-  phone.saveSoundsAsTheDaemonDoes();
-  std::string springBoard = phone.values(kSpringBoardPreferencesPath);
-  phone.run({"1"});  // silent-phone mode
-  phone.setSetting(kEnableProfilesSwitch, true);
-  auto changed = phone.dictionary(kSpringBoardPreferencesPath);
+  Phone phone;
+  phone.saveSounds();
+  const Sounds before = phone.sounds();
+  phone.switcher("1");  // silent-phone mode
+  phone.set({{kEnableProfilesSwitch, true}});
+  auto changed = phone.plist(kSpringBoardPreferencesPath);
   changed->setString("ringtone", "changed during the event");
-  phone.writeDictionary(kSpringBoardPreferencesPath, *changed);
+  phone.writePlist(kSpringBoardPreferencesPath, *changed);
 
-  SwitcherRun run = phone.run({"0"});
-
-  EXPECT_THAT(logMessages(run.err), Contains("User profile"));
-  EXPECT_EQ(springBoard, phone.values(kSpringBoardPreferencesPath));
-  EXPECT_EQ(kEverythingReverted, phone.announcements());
-  EXPECT_THAT(phone.notifyPosts(), ElementsAre(ringer(0)));
-  EXPECT_EQ(1.0f, phone.volume());
+  Outcome run = phone.switcher("0");
+  EXPECT_EQ(logMessages(run.err, "Mutarodh")[1], "User profile");
+  EXPECT_EQ(phone.sounds().preferences, before.preferences);
+  json status = phone.status();
+  EXPECT_EQ(status["announcements"], json(kEverythingReverted));
+  EXPECT_EQ(status["notifications"], json::array({kRingerOff})) << "no ringer message in user-profile mode";
+  EXPECT_EQ(status["volume"], 1.0);
 }
 
-TEST(Revert, VolumeThatIsNotANumberIsZero) {
-  SwitcherPhone phone;
-  phone.setSetting(kVolume, "loud");
-  SwitcherRun run = phone.run({"0"});
-  EXPECT_EQ("Set volume to: 0.000000\nUnset status bar NEW\n", run.out);
-  EXPECT_EQ(0.0f, phone.volume());
+TEST(Revert, AVolumeThatIsNotANumberIsZeroAndANonAsciiRingtoneIsNotRestored) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}});
+  phone.saveSounds();
+  phone.switcher("1");
+  phone.set({{kVolume, "loud"}, {kSavedRingtone, "Klänge"}});
+  EXPECT_EQ(phone.switcher("0").out, "2 - Could not convert to cString\nSet volume to: 0.000000\nUnset status bar NEW\n");
+  EXPECT_EQ(phone.status()["volume"], 0.0);
+  EXPECT_EQ(phone.plist(kSpringBoardPreferencesPath)->stringForKey("ringtone"), "system:Mutaro");
 }
 
-TEST(Revert, SavedRingtoneThatIsNotPlainAsciiLeavesTheSilentRingtone) {
-  SwitcherPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
-  phone.setSetting(kRingtoneSwitch, false);
-  phone.setSetting(kVibrateSwitch, false);
-  phone.saveSoundsAsTheDaemonDoes();
-  phone.setSetting(kSavedRingtone, "Klänge");
-  auto before = phone.dictionary(kSpringBoardPreferencesPath);
-
-  phone.run({"1"});
-  SwitcherRun run = phone.run({"0"});
-
-  auto after = phone.dictionary(kSpringBoardPreferencesPath);
-  EXPECT_EQ("system:Mutaro", after->stringForKey("ringtone"));
-  EXPECT_EQ(before->intForKey("ring-vibrate"), after->intForKey("ring-vibrate"));
-  EXPECT_THAT(logMessages(run.err), Not(Contains("Revert Ringtone")));
-}
+}  // namespace

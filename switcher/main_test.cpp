@@ -1,90 +1,64 @@
-// The switcher's command line and its binding of GraphicsServices.
+// The switcher's command line, its binding of GraphicsServices, and its shell command lines.
 #include <dlfcn.h>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 
-#include "settings-store/SettingsKeys.h"
-#include "switcher/SwitcherPhone.h"
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+#include "platform/GraphicsServices/GraphicsServices.h"
+#include "switcher/ShellCommands.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
 const char* kBanner = "(((((((((((((((((((((( mutarodh ))))))))))))))))))";
 
-// Runs each argument list on a phone of its own, all at once.
-std::vector<SwitcherRun> runEach(std::vector<SwitcherPhone>& phones,
-                                 const std::vector<std::vector<std::string>>& arguments) {
-  std::vector<pid_t> processes;
-  for (size_t i = 0; i < phones.size(); ++i) processes.push_back(phones[i].start(arguments[i]));
-  std::vector<SwitcherRun> runs;
-  for (size_t i = 0; i < phones.size(); ++i) runs.push_back(phones[i].finish(processes[i]));
-  return runs;
+TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
+  // Arguments, and the last message logged: none for the usage line, the revert's, the
+  // silence's, or only the banner.
+  for (const auto& [arguments, last] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{}, ""}, {{"1", "0"}, ""}, {{"abc"}, "Reverted"}, {{""}, "Reverted"}, {{"1x"}, "Changed"},
+           {{" 1"}, "Changed"}, {{"2"}, kBanner}, {{"-1"}, kBanner}}) {
+    Phone phone;
+    std::vector<std::string> line = {"./Mutarodh"};
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    Outcome run = phone.run(line, {.clock = "+0 x20"});
+    EXPECT_TRUE(run.exited(0));
+    std::vector<std::string> log = logMessages(run.err, "Mutarodh");
+    EXPECT_EQ(log.empty() ? "" : log.back(), last) << testing::PrintToString(arguments);
+    if (last.empty()) EXPECT_EQ(run.out, "./Mutarodh 0/1\n");
+    EXPECT_EQ(phone.status()["vibrations"], last == "Reverted" || last == "Changed" ? 3 : 0);
+  }
+}
+
+TEST(SwitcherCommandLine, WithoutGraphicsServicesNothingChanges) {
+  // A library that loads but lacks the announcement function: the C math library.
+  Dl_info mathLibrary;
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&std::cos)), &mathLibrary), 0);
+  for (bool libraryPresent : {false, true}) {
+    Phone phone;
+    phone.remove(kGraphicsServicesPath);
+    if (libraryPresent) std::filesystem::copy_file(mathLibrary.dli_fname, phone.at(kGraphicsServicesPath));
+    std::string settings = phone.read(kSettingsPath);
+    Outcome run = phone.switcher("1");
+    EXPECT_TRUE(run.exited(255));
+    EXPECT_EQ(logMessages(run.err, "Mutarodh")[1],
+              libraryPresent ? "Could not find GSSendAppPreferencesChanged in library" : "Could not open library");
+    EXPECT_FALSE(phone.exists(kMarkerPath));
+    EXPECT_EQ(phone.read(kSettingsPath), settings);
+    EXPECT_EQ(phone.status()["vibrations"], 0);
+  }
+}
+
+TEST(ShellCommands, AreThePhonesCommandLinesWithoutADeviceRoot) {
+  unsetenv("MUTARO_DEVICE_ROOT");
+  EXPECT_EQ(touchMarkerCommand(), "touch /var/mobile/Library/Preferences/mutaro.lck");
+  EXPECT_EQ(removeMarkerCommand(), "rm -rf /var/mobile/Library/Preferences/mutaro.lck");
+  EXPECT_EQ(killMediaServerCommand(), "killall mediaserverd");
+  EXPECT_EQ(vibrateCommand(), "/Applications/Mutaro.app/Vibrate");
+  EXPECT_EQ(copyFileCommand(kSmsTonePath, kSmsToneBackupPath),
+            "/Applications/Mutaro.app/CopyFile /System/Library/Audio/UISounds/sms-received1.caf "
+            "/System/Library/Audio/UISounds/sms-received1.caf.orig");
 }
 
 }  // namespace
-
-TEST(SwitcherCommandLine, ArgumentCountAndValue) {
-  const std::vector<std::vector<std::string>> arguments = {
-      {}, {"1", "0"}, {"abc"}, {""}, {"1x"}, {" 1"}, {"2"}, {"-1"}};
-  std::vector<SwitcherPhone> phones(arguments.size());
-  std::vector<SwitcherRun> runs = runEach(phones, arguments);
-
-  for (size_t i = 0; i < runs.size(); ++i) {
-    SCOPED_TRACE("case " + std::to_string(i));
-    EXPECT_EQ(0, runs[i].exitStatus);
-    std::vector<std::string> log = logMessages(runs[i].err);
-    if (i < 2) {  // usage only: no banner, nothing done
-      EXPECT_EQ("./Mutarodh 0/1\n", runs[i].out);
-      EXPECT_EQ("", runs[i].err);
-    } else if (i < 4) {  // no leading digits: 0, the revert
-      EXPECT_EQ("Reverted", log.back());
-      EXPECT_TRUE(phones[i].settings()->stringForKey(kUpdatedRevert).has_value());
-    } else if (i < 6) {  // leading blanks skipped, trailing text ignored: 1, the silence
-      EXPECT_EQ("Changed", log.back());
-      EXPECT_TRUE(phones[i].exists(kMarkerPath));
-    } else {  // any other value: the banner and nothing else
-      EXPECT_THAT(log, ElementsAre(kBanner));
-      EXPECT_EQ("", runs[i].out);
-    }
-    bool ran = i >= 2 && i < 6;
-    EXPECT_EQ(ran ? kVibrationsPerCue : 0, phones[i].vibrations());
-    if (i >= 2) {
-      EXPECT_EQ(kBanner, log.front());
-    }
-  }
-}
-
-TEST(SwitcherCommandLine, StopsBeforeChangingAnythingWithoutGraphicsServices) {
-  // A library that loads but lacks the announcement function: the C math library.
-  Dl_info mathLibrary;
-  ASSERT_NE(0, dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&std::cos)),
-                      &mathLibrary));
-  std::vector<SwitcherPhone> phones(3);
-  phones[0].remove(kGraphicsServicesPath);
-  for (int i : {1, 2}) {
-    std::filesystem::copy_file(mathLibrary.dli_fname, phones[i].root() + kGraphicsServicesPath,
-                               std::filesystem::copy_options::overwrite_existing);
-  }
-  phones[2].writeBytes(kMarkerPath, "");
-  std::vector<std::string> settings;
-  for (SwitcherPhone& phone : phones) settings.push_back(phone.bytes(kSettingsPath));
-
-  std::vector<SwitcherRun> runs = runEach(phones, {{"1"}, {"1"}, {"0"}});
-
-  EXPECT_THAT(logMessages(runs[0].err), ElementsAre(kBanner, "Could not open library"));
-  EXPECT_THAT(logMessages(runs[1].err),
-              ElementsAre(kBanner, ::testing::HasSubstr("GSSendAppPreferencesChanged")));
-  for (size_t i = 0; i < phones.size(); ++i) {
-    EXPECT_EQ(255, runs[i].exitStatus);
-    EXPECT_EQ(i == 2, phones[i].exists(kMarkerPath));
-    EXPECT_EQ(settings[i], phones[i].bytes(kSettingsPath));
-    EXPECT_EQ(0, phones[i].vibrations());
-    EXPECT_THAT(phones[i].announcements(), IsEmpty());
-    EXPECT_FLOAT_EQ(0.75f, phones[i].volume());
-  }
-}

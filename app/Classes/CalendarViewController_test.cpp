@@ -1,145 +1,88 @@
+// The calendar chooser and the calendar list behind it. The title statement is prepared once
+// per process, on the first connection: each test here runs in a process of its own.
 #include "app/Classes/CalendarViewController.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "app/Classes/Mutaro2_0AppDelegate.h"
-#include "app/testing/AppTestSupport.h"
-#include "settings-store/SettingsKeys.h"
+#include "app/Classes/CalendarArray.h"
+#include "app/Classes/ProcessGlobals.h"
+#include "app/Resources/InterfaceFiles.h"
+#include "platform/UIKit/HeadlessFrontEnd.h"
+#include "settings-store/SettingsStore.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
-const std::string kAllHeader = "ALL Calendars - Mutaro will check for new events on ALL calendars";
-const std::string kOneHeader =
-    "Select a specific calendar - Mutaro will check for new events only in that calendar";
+using Titles = std::vector<std::string>;
 
-// Which rows carry the checkmark, by title.
-std::vector<std::string> checkedRows(const HeadlessFrontEnd& ui) {
-  std::vector<std::string> checked;
+std::unique_ptr<HeadlessFrontEnd> openChooser() {
+  registerInterfaceFiles();
+  auto ui = std::make_unique<HeadlessFrontEnd>();
+  EXPECT_TRUE(ui->selectRow("Select Calendar"));
+  return ui;
+}
+
+Titles checkedRows(const HeadlessFrontEnd& ui) {
+  Titles checked;
   for (const VisibleRow& row : ui.visibleRows()) {
     if (row.accessory == UITableViewCellAccessoryCheckmark) checked.push_back(row.title);
   }
   return checked;
 }
 
-// Every test has the same calendars (the title statement is shared by the whole process):
-// 1 "Default" (never listed), 2 "Work", 3 "Home".
-class CalendarChooser : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(phone.ready());
-    phone.calendarSQL("INSERT INTO calendar (rowid, title) VALUES (3, 'Home')");
-  }
-
-  std::unique_ptr<HeadlessFrontEnd> openChooser() {
-    auto ui = launchApplication();
-    EXPECT_TRUE(ui->selectRow("Select Calendar"));
-    return ui;
-  }
-
-  void setCalendarID(int32_t calendarID) {
-    phone.editSettings([calendarID](NSMutableDictionary& settings) { settings.setInt(kCalendarID, calendarID); });
-  }
-
-  TestPhone phone;
-};
-
-TEST_F(CalendarChooser, ListsEveryCalendarButTheFirstUnderTheHeaders) {
-  phone.removeSetting(kCalendarID);
+TEST(CalendarChooser, ListsEveryCalendarButTheFirstAndMovesTheCheckmarkToTheChoice) {
+  Phone phone;
+  phone.sql("INSERT INTO calendar (rowid, title) VALUES (3, NULL), (4, 'Home')");
+  phone.set({{kCalendarID, 1}});  // not listed: no checkmark
   auto ui = openChooser();
-  EXPECT_EQ(ui->navigationTitle(), "Select Calendar");
-  EXPECT_EQ(ui->sectionHeaders(), (std::vector<std::string>{kAllHeader, kOneHeader}));
-  EXPECT_EQ(ui->rowTitles(), (std::vector<std::string>{"All Calendars", "Work", "Home"}));
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"All Calendars"});
-}
+  EXPECT_EQ(ui->sectionHeaders(), (Titles{"ALL Calendars - Mutaro will check for new events on ALL calendars",
+                                          "Select a specific calendar - Mutaro will check for new events only in that calendar"}));
+  EXPECT_EQ(ui->rowTitles(), (Titles{"All Calendars", "Work", "Untitled", "Home"}));
+  EXPECT_EQ(checkedRows(*ui), Titles{});
 
-TEST_F(CalendarChooser, TheCheckmarkShowsTheStoredChoiceAndNoneForAnUnlistedOne) {
-  setCalendarID(3);
-  auto ui = openChooser();
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"Home"});
+  for (const auto& [title, stored] : {std::pair{"Work", 2}, {"Home", 4}, {"Home", 4}, {"All Calendars", 0}}) {
+    ASSERT_TRUE(ui->selectRow(title));
+    EXPECT_EQ(phone.setting(kCalendarID), stored);
+    EXPECT_EQ(checkedRows(*ui), Titles{title});
+    EXPECT_FALSE(ui->row(title)->selected);
+  }
   ui->goBack();
-  setCalendarID(1);
+  phone.set({{kCalendarID, 4}});
   ASSERT_TRUE(ui->selectRow("Select Calendar"));
-  EXPECT_TRUE(checkedRows(*ui).empty());
-  setCalendarID(0);
-  ui->goBack();
-  ASSERT_TRUE(ui->selectRow("Select Calendar"));
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"All Calendars"});
+  EXPECT_EQ(checkedRows(*ui), Titles{"Home"});
 }
 
-TEST_F(CalendarChooser, TapsMoveTheCheckmarkAndStoreTheChoice) {
-  setCalendarID(1);  // unlisted: no checkmark to take away at the first tap
+TEST(CalendarChooser, WithOnlyTheFirstCalendarOrNoDatabaseThereIsJustAllCalendars) {
+  Phone phone;
+  phone.sql("DELETE FROM calendar WHERE rowid > 1");
+  EXPECT_EQ(openChooser()->rowTitles(), Titles{"All Calendars"});
+  phone.remove("/private/var/mobile/Library/Calendar");
+  testing::internal::CaptureStderr();
   auto ui = openChooser();
-  ASSERT_TRUE(ui->selectRow("Work"));
-  EXPECT_EQ(phone.settingsSnapshot()[kCalendarID], "2");
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"Work"});
-  EXPECT_FALSE(ui->row("Work")->selected);
-  ASSERT_TRUE(ui->selectRow("Home"));
-  EXPECT_EQ(phone.settingsSnapshot()[kCalendarID], "3");
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"Home"});
-  ASSERT_TRUE(ui->selectRow("Home"));
-  EXPECT_EQ(phone.settingsSnapshot()[kCalendarID], "3");
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"Home"});
-  ASSERT_TRUE(ui->selectRow("All Calendars"));
-  EXPECT_EQ(phone.settingsSnapshot()[kCalendarID], "0");
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"All Calendars"});
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Faild to open database with message 'unable to open database file'."),
+            std::string::npos);
+  EXPECT_EQ(ui->rowTitles(), Titles{"All Calendars"});
 }
 
-TEST_F(CalendarChooser, ADatabaseWithOnlyTheFirstCalendarListsJustAllCalendars) {
-  phone.calendarSQL("DELETE FROM calendar WHERE rowid > 1");
+TEST(CalendarChooser, ATitleStatementThatCannotBePreparedLeavesTheListEmpty) {
+  Phone phone;
+  phone.sql("DROP TABLE calendar; CREATE TABLE calendar (name TEXT); INSERT INTO calendar (rowid, name) VALUES (1, 'a'), (2, 'b')");
+  testing::internal::CaptureStderr();
   auto ui = openChooser();
-  EXPECT_EQ(ui->sectionHeaders(), (std::vector<std::string>{kAllHeader, kOneHeader}));
-  EXPECT_EQ(ui->rowTitles(), std::vector<std::string>{"All Calendars"});
-  EXPECT_EQ(checkedRows(*ui), std::vector<std::string>{"All Calendars"});
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: faild to prepare statement with message 'no such column: title'."),
+            std::string::npos);
+  EXPECT_EQ(ui->rowTitles(), Titles{"All Calendars"});
 }
 
-TEST_F(CalendarChooser, TheListIsReadOnceAtLaunch) {
-  std::unique_ptr<HeadlessFrontEnd> ui;
-  std::string output = capturedOutput([&] { ui = launchApplication(); });
-  EXPECT_NE(output.find("Opening DB /private/var/mobile/Library/Calendar/Calendar.sqlitedb"), std::string::npos);
-  EXPECT_NE(output.find("DB opended"), std::string::npos);
-  auto* appDelegate = dynamic_cast<Mutaro2_0AppDelegate*>(ui->application()->delegate());
-  ASSERT_NE(appDelegate, nullptr);
-  ASSERT_EQ(appDelegate->calendarArray().size(), 2u);
-  EXPECT_EQ(appDelegate->calendarArray()[0]->calendarID(), 2);
-  EXPECT_EQ(appDelegate->window()->subviews().size(), 1u);
-
-  // Calendars added later show only after the next launch.
-  phone.calendarSQL("INSERT INTO calendar (rowid, title) VALUES (4, 'Later')");
-  output = capturedOutput([&] {
-    ASSERT_TRUE(ui->selectRow("Select Calendar"));
-    ui->goBack();
-    ASSERT_TRUE(ui->selectRow("Select Calendar"));
-  });
-  EXPECT_EQ(output.find("Opening DB"), std::string::npos);
-  EXPECT_EQ(ui->rowTitles(), (std::vector<std::string>{"All Calendars", "Work", "Home"}));
-}
-
-TEST_F(CalendarChooser, ADatabaseThatCannotBeOpenedIsLoggedAndLeavesTheListEmpty) {
-  std::filesystem::remove_all(phone.at("/private/var/mobile/Library/Calendar"));
-  std::unique_ptr<HeadlessFrontEnd> ui;
-  std::string output = capturedOutput([&] { ui = launchApplication(); });
-  EXPECT_NE(output.find("Faild to open database with message 'unable to open database file'."), std::string::npos);
-  ASSERT_TRUE(ui->selectRow("Select Calendar"));
-  EXPECT_EQ(ui->rowTitles(), std::vector<std::string>{"All Calendars"});
-}
-
-TEST_F(CalendarChooser, ATitleStatementThatCannotBePreparedIsLoggedAndLeavesTheListEmpty) {
-  // A calendar table without titles. The statement is prepared once per process, so this
-  // runs in a fresh one.
-  phone.calendarSQL("ALTER TABLE calendar RENAME TO old; CREATE TABLE calendar (name TEXT);"
-                    "INSERT INTO calendar (rowid, name) VALUES (1, 'a'), (2, 'b');");
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        auto ui = launchApplication();
-        ui->selectRow("Select Calendar");
-        bool listedNone = ui->rowTitles() == std::vector<std::string>{"All Calendars"};
-        std::filesystem::remove_all(phone.root());  // the fixture of this child is never torn down
-        std::exit(listedNone ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "Error: faild to prepare statement with message 'no such column: title'.");
+TEST(CalendarArray, ARowIdWithoutARowIsNothingWithIdZero) {
+  Phone phone;
+  sqlite3* database = nullptr;
+  sqlite3_open(phone.at(kCalendarDatabasePath).c_str(), &database);
+  CalendarArray missing(7, database);
+  EXPECT_EQ(missing.calendarName(), "Nothing");
+  EXPECT_EQ(missing.calendarID(), 0);
+  EXPECT_EQ(CalendarArray(2, database).calendarName(), "Work") << "the statement was reset";
+  sqlite3_close(database);
 }
 
 }  // namespace

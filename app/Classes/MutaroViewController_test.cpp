@@ -1,281 +1,147 @@
+// The switches screen on the headless front end: what it shows and what each touch stores.
 #include "app/Classes/MutaroViewController.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "app/Classes/ProcessGlobals.h"
-#include "app/testing/AppTestSupport.h"
-#include "settings-store/SettingsKeys.h"
-#include "settings-store/SettingsPaths.h"
+#include "app/Resources/InterfaceFiles.h"
+#include "platform/UIKit/HeadlessFrontEnd.h"
+#include "settings-store/SettingsStore.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
 using Titles = std::vector<std::string>;
-const Titles kSection0Titles{"Enabled", "Disable Event", "Select Calendar"};
-const Titles kProfileTitles{"Ringtone", "Vibrate alert", "Voicemail alert", "New mail",
-                            "Sent mail", "New SMS", "Calendar", "Lock/Unlock"};
 
-Titles concatenated(Titles first, const Titles& second) {
-  first.insert(first.end(), second.begin(), second.end());
-  return first;
+// What main does before the loop, then the launch.
+std::unique_ptr<HeadlessFrontEnd> launch() {
+  registerInterfaceFiles();
+  enableProfiles = false;
+  readPlist(kEnableProfilesSwitch, &enableProfiles);
+  return std::make_unique<HeadlessFrontEnd>();
 }
 
-// Keys whose values differ between two snapshots, and keys that appeared or went.
-std::vector<std::string> changedKeys(const std::map<std::string, std::string>& before,
-                                     const std::map<std::string, std::string>& after) {
-  std::vector<std::string> changed;
-  for (const auto& [key, value] : after) {
-    auto found = before.find(key);
-    if (found == before.end() || found->second != value) changed.push_back(key);
-  }
-  for (const auto& [key, value] : before) {
-    if (!after.count(key)) changed.push_back(key);
-  }
-  return changed;
+// Everything the process wrote to standard error and output while `body` ran.
+std::string output(const std::function<void()>& body) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  body();
+  std::fflush(stdout);
+  std::string out = testing::internal::GetCapturedStdout();
+  return testing::internal::GetCapturedStderr() + out;
 }
 
-TEST(SwitchesScreen, RowCountsFollowTheSystemVersionAndEnableProfiles) {
-  {
-    TestPhone phone("7.0.4");
-    ASSERT_TRUE(phone.ready());
-    phone.removeSetting(kEnableProfilesSwitch);
-    auto ui = launchApplication();
-    EXPECT_EQ(ui->navigationTitle(), "Mutaro");
-    EXPECT_EQ(VersionMajor, 7);
-    EXPECT_EQ(ui->rowTitles(), kSection0Titles);
-  }
-  {
-    TestPhone phone("7.0.4");
-    phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEnableProfilesSwitch, true); });
-    auto ui = launchApplication();
-    EXPECT_TRUE(enableProfiles);
-    EXPECT_EQ(ui->rowTitles(), concatenated(kSection0Titles, kProfileTitles));
-    EXPECT_EQ(ui->content().sections.at(1).rows.size(), 8u);
-  }
-  {
-    TestPhone phone("4.3.3");
-    ASSERT_TRUE(phone.ready());
-    auto ui = launchApplication();
-    EXPECT_EQ(VersionMajor, 4);
-    EXPECT_EQ(ui->rowTitles(), concatenated(kSection0Titles, {"Enable Profiles"}));
-  }
-}
-
-TEST(SwitchesScreen, AnEmptyStoreShowsEverySwitchOffAndDisabledWhereTheEventDecides) {
-  TestPhone phone("4.3.3");
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) { settings = NSMutableDictionary(); });
-  auto ui = launchApplication();
-  for (const VisibleRow& row : ui->visibleRows()) {
-    EXPECT_EQ(row.switchOn, false) << row.title;
-  }
-  EXPECT_TRUE(ui->row("Enabled")->switchEnabled);
-  EXPECT_FALSE(ui->row("Disable Event")->switchEnabled);
-  EXPECT_FALSE(ui->row("Enable Profiles")->switchEnabled);
-  EXPECT_FALSE(ui->row("Select Calendar")->hasSwitch);
-  EXPECT_EQ(ui->row("Select Calendar")->accessory, UITableViewCellAccessoryDisclosureIndicator);
-}
-
-TEST(SwitchesScreen, SwitchesShowTheStoreAndTheEventInProgressEnablesThem) {
-  TestPhone phone("4.3.3");
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) {
-    settings.setBool(kEnabledSwitch, true);
-    settings.setBool(kDisableEventSwitch, true);
-    settings.setBool(kEventInProgress, true);
-    settings.setBool(kEnableProfilesSwitch, true);
-    settings.setBool(kSentmailSwitch, false);
-  });
-  auto ui = launchApplication();
-  EXPECT_TRUE(ui->row("Enabled")->switchOn);
-  EXPECT_TRUE(ui->row("Disable Event")->switchOn);
-  EXPECT_TRUE(ui->row("Disable Event")->switchEnabled);
-  EXPECT_TRUE(ui->row("Enable Profiles")->switchOn);
-  EXPECT_FALSE(ui->row("Enable Profiles")->switchEnabled);
+TEST(SwitchesScreen, RowsFollowTheSystemVersionAndTheStore) {
+  Phone phone("7.0.4");
+  phone.set({{kEnableProfilesSwitch, nullptr}});
+  EXPECT_EQ(launch()->rowTitles(), (Titles{"Enabled", "Disable Event", "Select Calendar"}));
+  phone.set({{kEnableProfilesSwitch, true}, {kSentmailSwitch, false}, {kEventInProgress, true}, {kDisableEventSwitch, true}});
+  auto ui = launch();
+  EXPECT_EQ(ui->rowTitles().size(), 11u);
+  EXPECT_EQ(ui->rowTitles().back(), "Lock/Unlock");
   EXPECT_FALSE(ui->row("Sent mail")->switchOn);
   EXPECT_TRUE(ui->row("New SMS")->switchOn);
+  EXPECT_TRUE(ui->row("Disable Event")->switchOn);
+  EXPECT_TRUE(ui->row("Disable Event")->switchEnabled);
+  EXPECT_EQ(ui->row("Select Calendar")->accessory, UITableViewCellAccessoryDisclosureIndicator);
 
-  // With no event in progress the two event switches swap their enabled states.
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEventInProgress, false); });
-  ui = launchApplication();
+  Phone old("4.3.3");
+  old.writePlist(kSettingsPath, NSMutableDictionary());
+  ui = launch();
+  EXPECT_EQ(ui->rowTitles(), (Titles{"Enabled", "Disable Event", "Select Calendar", "Enable Profiles"}));
+  for (const VisibleRow& row : ui->visibleRows()) EXPECT_FALSE(row.switchOn) << row.title;
   EXPECT_FALSE(ui->row("Disable Event")->switchEnabled);
-  EXPECT_TRUE(ui->row("Enable Profiles")->switchEnabled);
+  EXPECT_FALSE(ui->row("Enable Profiles")->switchEnabled) << "absent event state";
+  old.set({{kEventInProgress, false}});
+  EXPECT_TRUE(launch()->row("Enable Profiles")->switchEnabled);
 }
 
-TEST(SwitchesScreen, EachSoundSwitchWritesOnlyItsOwnKey) {
-  TestPhone phone;
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) {
-    settings.setBool(kEnableProfilesSwitch, true);
-    for (const char* key : {kRingtoneSwitch, kVibrateSwitch, kVoicemailSwitch, kNewmailSwitch,
-                            kSentmailSwitch, kSMSSwitch, kCalendarSwitch, kLockunlockSwitch}) {
-      settings.removeObjectForKey(key);
+// One touch: the settings when the screen was drawn, what changed before the touch, and what
+// the touch must leave.
+struct Tap {
+  const char* name;
+  json drawnWith;      // settings keys when the screen is drawn (null removes)
+  json changedBefore;  // changed by another process before the touch
+  const char* title;
+  json stored;  // every key the touch writes, with its value ("*" any)
+  bool restores;
+  bool onAfter, enabledAfter;
+};
+
+void PrintTo(const Tap& tap, std::ostream* out) { *out << tap.name; }
+
+class Taps : public testing::TestWithParam<Tap> {};
+
+TEST_P(Taps, StoreWhatTheSwitchMeans) {
+  if (rerunOnFastClock()) return;  // a restore waits five seconds
+  const Tap& tap = GetParam();
+  Phone phone("4.3.3");
+  phone.write(kMarkerPath, "");
+  phone.set(tap.drawnWith);
+  auto ui = launch();
+  phone.set(tap.changedBefore);
+  auto before = phone.plist(kSettingsPath);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(ui->tapSwitch(tap.title));
+  testing::internal::GetCapturedStderr();
+
+  auto after = phone.plist(kSettingsPath);
+  json changed = json::object();
+  for (const char* key : {kEnabledSwitch, kDisableEventSwitch, kEventInProgress, kEnableProfilesSwitch,
+                          kSentmailSwitch, kKeyboardSwitch, kUpdatedRevert}) {
+    plist_t was = before->objectForKey(key);
+    plist_t now = after->objectForKey(key);
+    if (now != nullptr && (was == nullptr || plist_compare_node_value(was, now) == 0)) {
+      changed[key] = std::string(key) == kUpdatedRevert ? json("*") : phone.setting(key);
     }
-  });
-  auto ui = launchApplication();
-  const std::vector<std::pair<std::string, std::string>> rowKeys{
-      {"Ringtone", kRingtoneSwitch}, {"Vibrate alert", kVibrateSwitch}, {"Voicemail alert", kVoicemailSwitch},
-      {"New mail", kNewmailSwitch},  {"Sent mail", kSentmailSwitch},   {"New SMS", kSMSSwitch},
-      {"Calendar", kCalendarSwitch}, {"Lock/Unlock", kLockunlockSwitch}};
-  for (const auto& [title, key] : rowKeys) {
-    auto before = phone.settingsSnapshot();
-    ASSERT_TRUE(ui->tapSwitch(title));
-    auto after = phone.settingsSnapshot();
-    EXPECT_EQ(changedKeys(before, after), std::vector<std::string>{key}) << title;
-    EXPECT_EQ(after[key], "true") << title;
-    EXPECT_TRUE(ui->row(title)->switchOn);
   }
-  ASSERT_TRUE(ui->tapSwitch("Sent mail"));
-  EXPECT_EQ(phone.settingsSnapshot()[kSentmailSwitch], "false");
-  EXPECT_FALSE(phone.settingsSnapshot().count(kKeyboardSwitch));
+  EXPECT_EQ(changed, tap.stored);
+  EXPECT_EQ(phone.exists(kMarkerPath), !tap.restores);
+  EXPECT_EQ(ui->row(tap.title)->switchOn, tap.onAfter);
+  EXPECT_EQ(ui->row(tap.title)->switchEnabled, tap.enabledAfter);
 }
 
-TEST(SwitchesScreen, DisableEventFlipsBackWhenNoEventIsInProgress) {
-  TestPhone phone;
-  ASSERT_TRUE(phone.ready());
-  // Shown while an event ran; the event ended before the user's tap.
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEventInProgress, true); });
-  auto ui = launchApplication();
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEventInProgress, false); });
-  auto before = phone.settingsSnapshot();
-  EXPECT_TRUE(ui->tapSwitch("Disable Event"));
-  EXPECT_FALSE(ui->row("Disable Event")->switchOn);
-  EXPECT_FALSE(ui->row("Disable Event")->switchEnabled);
-  EXPECT_EQ(phone.settingsSnapshot(), before);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Switches, Taps,
+    testing::Values(
+        Tap{"EnabledOffDuringASilencedEvent", {{kEventInProgress, true}, {kDisableEventSwitch, false}}, {}, "Enabled",
+            {{kEnabledSwitch, false}, {kEventInProgress, false}, {kUpdatedRevert, "*"}}, true, false, true},
+        Tap{"EnabledOffAfterTheEventWasReleased", {{kEventInProgress, true}, {kDisableEventSwitch, true}}, {}, "Enabled",
+            {{kEnabledSwitch, false}}, false, false, true},
+        Tap{"EnabledOffWithNoEvent", {{kEventInProgress, false}}, {}, "Enabled", {{kEnabledSwitch, false}}, false, false, true},
+        Tap{"EnabledOn", {{kEnabledSwitch, false}, {kEventInProgress, true}}, {}, "Enabled", {{kEnabledSwitch, true}}, false, true, true},
+        Tap{"DisableEventDuringAnEvent", {{kEventInProgress, true}}, {}, "Disable Event",
+            {{kDisableEventSwitch, true}, {kUpdatedRevert, "*"}}, true, true, true},
+        Tap{"DisableEventAfterTheEventEnded", {{kEventInProgress, true}}, {{kEventInProgress, false}}, "Disable Event",
+            json::object(), false, false, false},
+        Tap{"DisableEventWithTheStateAbsent", {{kEventInProgress, true}}, {{kEventInProgress, nullptr}}, "Disable Event",
+            {{kDisableEventSwitch, true}}, false, true, true},
+        Tap{"DisableEventOff", {{kEventInProgress, true}, {kDisableEventSwitch, true}}, {}, "Disable Event",
+            {{kDisableEventSwitch, false}, {kEventInProgress, false}}, false, false, false},
+        Tap{"EnableProfilesWithNoEvent", {{kEventInProgress, false}}, {}, "Enable Profiles",
+            {{kEnableProfilesSwitch, true}}, false, true, true},
+        Tap{"EnableProfilesDuringAnEvent", {{kEventInProgress, false}}, {{kEventInProgress, true}}, "Enable Profiles",
+            json::object(), false, false, false},
+        Tap{"EnableProfilesWithTheStateAbsent", {{kEventInProgress, false}}, {{kEventInProgress, nullptr}}, "Enable Profiles",
+            json::object(), false, true, true},
+        Tap{"SentMailWritesOnlyItsKey", {{kEnableProfilesSwitch, true}, {kSentmailSwitch, true}}, {}, "Sent mail",
+            {{kSentmailSwitch, false}}, false, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SwitchesScreen, DisableEventWithTheEventStateAbsentStoresTheSwitchAndRestoresNothing) {
-  TestPhone phone;
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEventInProgress, true); });
-  auto ui = launchApplication();
-  phone.removeSetting(kEventInProgress);
-  std::ofstream(phone.at(kMarkerPath));
-  EXPECT_TRUE(ui->tapSwitch("Disable Event"));
-  auto settings = phone.settingsSnapshot();
-  EXPECT_EQ(settings[kDisableEventSwitch], "true");
-  EXPECT_FALSE(settings.count(kEventInProgress));
-  EXPECT_FALSE(settings.count(kUpdatedRevert));
-  EXPECT_TRUE(phone.exists(kMarkerPath));
-}
-
-TEST(SwitchesScreen, DisableEventTurnedOffClearsTheEventStateAndGreysOut) {
-  TestPhone phone;
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) {
-    settings.setBool(kEventInProgress, true);
-    settings.setBool(kDisableEventSwitch, true);
+TEST(ApplicationSettingsAccessors, HaveTheirOwnNamesAndLogLines) {
+  Phone phone;
+  phone.set({{kCalendarID, 2}, {kSavedRingtone, "<default>"}, {kSavedCalendarAlarm, std::string(127, 'x')}});
+  EXPECT_EQ(readPlistInt(kCalendarID), 2);
+  EXPECT_EQ(readPlistInt("Missing"), 0);
+  updatePlist(kEnabledSwitch, false);
+  bool value = true;
+  EXPECT_TRUE(readPlist(kEnabledSwitch, &value));
+  EXPECT_FALSE(value);
+  std::string log = output([] {
+    for (const char* key : {"Missing", kSavedRingtone, kSavedCalendarAlarm}) std::free(readPlistString(key));
   });
-  auto ui = launchApplication();
-  EXPECT_TRUE(ui->tapSwitch("Disable Event"));
-  auto settings = phone.settingsSnapshot();
-  EXPECT_EQ(settings[kEventInProgress], "false");
-  EXPECT_EQ(settings[kDisableEventSwitch], "false");
-  EXPECT_FALSE(ui->row("Disable Event")->switchEnabled);
-  EXPECT_FALSE(settings.count(kUpdatedRevert));
-}
-
-TEST(SwitchesScreen, EnabledOffRestoresNothingWhenTheEventWasDisabledOrNoneRuns) {
-  TestPhone phone;
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) {
-    settings.setBool(kEventInProgress, true);
-    settings.setBool(kDisableEventSwitch, true);
-  });
-  auto ui = launchApplication();
-  EXPECT_TRUE(ui->tapSwitch("Enabled"));
-  auto settings = phone.settingsSnapshot();
-  EXPECT_EQ(settings[kEnabledSwitch], "false");
-  EXPECT_EQ(settings[kEventInProgress], "true");
-  EXPECT_FALSE(settings.count(kUpdatedRevert));
-
-  // Turning it on only stores the key; with no event turning it off again does no more.
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEventInProgress, false); });
-  auto before = phone.settingsSnapshot();
-  EXPECT_TRUE(ui->tapSwitch("Enabled"));
-  EXPECT_EQ(changedKeys(before, phone.settingsSnapshot()), std::vector<std::string>{kEnabledSwitch});
-  EXPECT_TRUE(ui->tapSwitch("Enabled"));
-  EXPECT_EQ(phone.settingsSnapshot(), before);
-}
-
-TEST(SwitchesScreen, EnableProfilesFollowsTheEventState) {
-  TestPhone phone("4.3.3");
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEnableProfilesSwitch, false); });
-  auto ui = launchApplication();
-  ASSERT_TRUE(ui->row("Enable Profiles")->switchEnabled);
-
-  // No event in progress: stored, and the profile rows come and go.
-  EXPECT_TRUE(ui->tapSwitch("Enable Profiles"));
-  EXPECT_EQ(phone.settingsSnapshot()[kEnableProfilesSwitch], "true");
-  EXPECT_TRUE(enableProfiles);
-  EXPECT_EQ(ui->visibleRows().size(), 12u);
-  EXPECT_TRUE(ui->row("Enable Profiles")->switchOn);
-  EXPECT_TRUE(ui->tapSwitch("Enable Profiles"));
-  EXPECT_EQ(phone.settingsSnapshot()[kEnableProfilesSwitch], "false");
-  EXPECT_EQ(ui->visibleRows().size(), 4u);
-
-  // The event state went missing: nothing is stored and the switch keeps the user's position.
-  phone.removeSetting(kEventInProgress);
-  auto before = phone.settingsSnapshot();
-  EXPECT_TRUE(ui->tapSwitch("Enable Profiles"));
-  EXPECT_EQ(phone.settingsSnapshot(), before);
-  EXPECT_TRUE(ui->row("Enable Profiles")->switchOn);
-  EXPECT_FALSE(enableProfiles);
-  EXPECT_EQ(ui->visibleRows().size(), 4u);
-}
-
-TEST(SwitchesScreen, EnableProfilesSnapsBackDuringAnEvent) {
-  TestPhone phone("4.3.3");
-  ASSERT_TRUE(phone.ready());
-  auto ui = launchApplication();
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEventInProgress, true); });
-  auto before = phone.settingsSnapshot();
-  EXPECT_TRUE(ui->tapSwitch("Enable Profiles"));
-  EXPECT_FALSE(ui->row("Enable Profiles")->switchOn);
-  EXPECT_FALSE(ui->row("Enable Profiles")->switchEnabled);
-  EXPECT_EQ(phone.settingsSnapshot(), before);
-  EXPECT_FALSE(enableProfiles);
-}
-
-TEST(SwitchesScreen, LogsTheVersionAndEverySwitchChangeWithItsTag) {
-  TestPhone phone("7.0.4");
-  ASSERT_TRUE(phone.ready());
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEnableProfilesSwitch, true); });
-  std::unique_ptr<HeadlessFrontEnd> ui;
-  std::string log = capturedOutput([&] { ui = launchApplication(); });
-  EXPECT_NE(log.find("] IOS: 7.0.4\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("] IOS version major: 7\n"), std::string::npos) << log;
-
-  // "Sent mail" carries tag 8, out of row order.
-  log = capturedOutput([&] { ASSERT_TRUE(ui->tapSwitch("Sent mail")); });
-  size_t changed = log.find("] Switch Changed\n");
-  ASSERT_NE(changed, std::string::npos) << log;
-  EXPECT_NE(log.find("] 8\n", changed), std::string::npos) << log;
-
-  // A switch of no known tag only says so.
-  MutaroViewController screen(UITableViewStyleGrouped);
-  UISwitch stray(CGRectZero);
-  stray.setTag(42);
-  stray.setOn(true);
-  auto before = phone.settingsSnapshot();
-  log = capturedOutput([&] { screen.switchChanged(&stray); });
-  EXPECT_NE(log.find("] Tag: 42\n"), std::string::npos) << log;
-  EXPECT_EQ(log.find("] 42\n"), std::string::npos) << log;
-  EXPECT_EQ(phone.settingsSnapshot(), before);
-}
-
-TEST(SwitchesScreen, OnlyTheCalendarRowOpensTheChooser) {
-  TestPhone phone;
-  ASSERT_TRUE(phone.ready());
-  auto ui = launchApplication();
-  EXPECT_TRUE(ui->selectRow("Enabled"));
-  EXPECT_EQ(ui->navigationTitle(), "Mutaro");
-  EXPECT_TRUE(ui->selectRow("Select Calendar"));
-  EXPECT_EQ(ui->navigationTitle(), "Select Calendar");
-  EXPECT_TRUE(ui->goBack());
-  EXPECT_EQ(ui->rowTitles(), kSection0Titles);
+  EXPECT_EQ(logMessages(log), (std::vector<std::string>{"Release 1 - NULL", "RETURN", "Release 2 - NULL"}));
 }
 
 }  // namespace

@@ -1,209 +1,101 @@
+// The application's own restore, after the switcher silenced the phone: it gives back what the
+// switcher took, in the mode the application holds in memory, with its own lines and pauses.
 #include "app/Classes/RevertToOriginalSettings.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "app/Classes/ProcessGlobals.h"
-#include "app/testing/AppTestSupport.h"
-#include "platform/AudioToolbox/AudioServices.h"
-#include "platform/Celestial/AVController.h"
+#include "platform/Foundation/NSRunLoop.h"
 #include "platform/GraphicsServices/GraphicsServices.h"
 #include "platform/notify/notify.h"
-#include "settings-store/SettingsKeys.h"
-#include "settings-store/SettingsPaths.h"
-
-// The restore waits 4 to 5 seconds: the tests that run it run again under sped-up faketime.
+#include "tests/support/FakeClock.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
-constexpr const char* kSpringBoard = "/private/var/mobile/Library/Preferences/com.apple.springboard.plist";
-constexpr const char* kPhone = "/private/var/mobile/Library/Preferences/com.apple.mobilephone.plist";
-constexpr const char* kMail = "/private/var/mobile/Library/Preferences/com.apple.mobilemail.plist";
-constexpr const char* kSounds = "/private/var/mobile/Library/Preferences/com.apple.preferences.sounds.plist";
-constexpr const char* kSmsTone = "/System/Library/Audio/UISounds/sms-received1.caf";
-constexpr const char* kSoundBehaviour = "/System/Library/PrivateFrameworks/Celestial.framework/SystemSoundBehaviour.plist";
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-using Announcements = std::vector<std::pair<std::string, std::string>>;
-
-std::string contents(const std::string& realPath) {
-  std::ifstream in(realPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// Silences the phone as an event start does: the daemon's saved copies, then "./Mutarodh 1".
+void silence(const Phone& phone, bool userProfile) {
+  phone.set({{kEventInProgress, true}, {kEnableProfilesSwitch, userProfile}, {kRingtoneSwitch, false},
+             {kSMSSwitch, false}, {kNewmailSwitch, false}});
+  phone.saveSounds();
+  ASSERT_TRUE(phone.switcher("1").exited(0));
+  ASSERT_TRUE(phone.exists(kMarkerPath));
 }
 
-void editPreferences(const char* path, const std::function<void(NSMutableDictionary&)>& edit) {
-  auto preferences = NSMutableDictionary::initWithContentsOfFile(path);
-  ASSERT_TRUE(preferences);
-  edit(*preferences);
-  ASSERT_TRUE(preferences->writeToFileAtomically(path));
+// The restore's output and how long it took on the process's clock.
+double restore(bool userProfile, std::string* output) {
+  enableProfiles = userProfile;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  double start = monotonicSeconds();
+  revertToOriginalSettings();
+  double took = monotonicSeconds() - start;
+  std::fflush(stdout);
+  *output = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+  return took;
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// A phone silenced by the switcher in the user-profile mode with every sound off, the
-// daemon's saved copies in the settings file.
-class SilencedPhone : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(phone.ready());
-    originalTone = contents(phone.at(kSmsTone));
-    originalBehaviour = contents(phone.at(kSoundBehaviour));
-    originalPreferences = {contents(phone.at(kSpringBoard)), contents(phone.at(kPhone)),
-                           contents(phone.at(kMail)), contents(phone.at(kSounds))};
-    phone.editSettings([](NSMutableDictionary& settings) {
-      settings.setBool(kEventInProgress, true);
-      settings.setString(kSavedRingtone, "<default>");
-      settings.setInt(kSavedRingVibrate, 1);
-      settings.setString(kSavedCalendarAlarm, "Alarm");
-      settings.setInt(kSavedSmsSound, 2);
-      settings.setBool(kSavedLockUnlock, true);
-      settings.setBool(kSavedVoicemailToneEnabled, true);
-      settings.setBool(kSavedPlayNewMailSound, true);
-      settings.setBool(kSavedPlaySentMailSound, true);
-      settings.setBool(kSavedKeyboard, true);
-    });
-  }
-
-  void silenceInUserProfileMode() {
-    std::ofstream(phone.at(kSmsTone) + ".orig", std::ios::binary) << originalTone;
-    std::ofstream(phone.at(kSmsTone), std::ios::binary) << "silent tone";
-    std::ofstream(phone.at(kSoundBehaviour) + ".orig", std::ios::binary) << originalBehaviour;
-    std::ofstream(phone.at(kSoundBehaviour), std::ios::binary) << "vibrate table";
-    editPreferences(kSpringBoard, [](NSMutableDictionary& preferences) {
-      preferences.setString("ringtone", "system:Mutaro");
-      preferences.setInt("ring-vibrate", 0);
-      preferences.setString("calendar-alarm", "");
-      preferences.setInt("sms-sound", 1);
-      preferences.setBool("lock-unlock", false);
-    });
-    editPreferences(kPhone, [](NSMutableDictionary& preferences) { preferences.setBool("VoicemailToneEnabled", false); });
-    editPreferences(kMail, [](NSMutableDictionary& preferences) {
-      preferences.setBool("PlayNewMailSound", false);
-      preferences.setBool("PlaySentMailSound", false);
-    });
-    editPreferences(kSounds, [](NSMutableDictionary& preferences) { preferences.setBool("keyboard", false); });
-    phone.editSettings([](NSMutableDictionary& settings) {
-      settings.setBool(kEnableProfilesSwitch, true);
-      settings.setString(kVolume, "0.250000");
-    });
-    std::ofstream(phone.at(kMarkerPath));
-    AVController::avController()->setVolume(0);
-  }
-
-  void silenceInSilentPhoneMode() {
-    phone.editSettings([](NSMutableDictionary& settings) { settings.setString(kVolume, "1.0"); });
-    std::ofstream(phone.at(kMarkerPath));
-    AVController::avController()->setVolume(0);
-  }
-
-  std::vector<std::string> preferenceFiles() {
-    return {contents(phone.at(kSpringBoard)), contents(phone.at(kPhone)), contents(phone.at(kMail)),
-            contents(phone.at(kSounds))};
-  }
-
-  TestPhone phone;
-  std::string originalTone;
-  std::string originalBehaviour;
-  std::vector<std::string> originalPreferences;
-};
-
-TEST_F(SilencedPhone, DisableEventRestoresTheSavedSoundsInTheUserProfileMode) {
-  if (reranUnderFaketime()) return;
-  silenceInUserProfileMode();
-  auto ui = launchApplication();
-  ASSERT_TRUE(enableProfiles);
-  std::string output = capturedOutput([&] { ASSERT_TRUE(ui->tapSwitch("Disable Event")); });
-
-  auto settings = phone.settingsSnapshot();
-  EXPECT_EQ(settings[kDisableEventSwitch], "true");
-  EXPECT_EQ(settings[kEventInProgress], "true");
-  EXPECT_TRUE(settings.count(kUpdatedRevert));
+TEST(ApplicationRestore, GivesBackWhatTheUserProfileSilenceTook) {
+  if (rerunOnFastClock()) return;
+  Phone phone;
+  const Sounds before = phone.sounds();
+  silence(phone, true);
+  std::string output;
+  EXPECT_GE(restore(true, &output), 4.0);
+  EXPECT_EQ(phone.sounds(), before);
   EXPECT_FALSE(phone.exists(kMarkerPath));
-  // Every saved copy is back in its file (init wrote the original values).
-  EXPECT_EQ(preferenceFiles(), originalPreferences);
-  EXPECT_EQ(contents(phone.at(kSmsTone)), originalTone);
-  EXPECT_EQ(contents(phone.at(kSoundBehaviour)), originalBehaviour);
-  EXPECT_TRUE(phone.exists(std::string(kSmsTone) + ".orig"));
-  EXPECT_EQ(simulatedAnnouncements(),
-            (Announcements{{"com.apple.springboard", "ringtone"},
-                           {"com.apple.springboard", "sms-sound"},
-                           {"com.apple.springboard", "calendar-alarm"},
-                           {"com.apple.springboard", "ring-vibrate"},
-                           {"com.apple.springboard", "lock-unlock"},
-                           {"com.apple.mobilephone", "VoicemailToneEnabled"},
-                           {"com.apple.mobilemail", "PlayNewMailSound"},
-                           {"com.apple.mobilemail", "PlaySentMailSound"},
-                           {"com.apple.preferences.sounds", "keyboard"}}));
-  EXPECT_TRUE(simulatedNotifyPosts().empty());
-  EXPECT_FLOAT_EQ(AVController::avController()->volume(), 0.25f);
-  EXPECT_EQ(simulatedVibrationCount(), 3);
-
-  EXPECT_TRUE(contains(output, "Revert to original\n"));
-  EXPECT_TRUE(contains(output, "Reverting sounds back to original"));
-  EXPECT_TRUE(contains(output, "Set volume to: 0.250000\n"));
-  EXPECT_TRUE(contains(output, "Unset status bar\n"));
-  EXPECT_TRUE(contains(output, "Revert to original - Done"));
-  for (const char* notWritten : {"Unset status bar NEW", "User profile", "Setting Ringtone", "Revert Ringtone",
-                                 "Reverted", "Profiles are disabled"}) {
-    EXPECT_FALSE(contains(output, notWritten)) << notWritten;
+  json status = phone.status();
+  EXPECT_TRUE(status["settings"].contains(kUpdatedRevert));
+  EXPECT_EQ(status["settings"][kEventInProgress], true) << "the caller decides about the event";
+  Pairs announced(status["announcements"].end() - 9, status["announcements"].end());
+  EXPECT_EQ(announced, (Pairs{{"com.apple.springboard", "ringtone"}, {"com.apple.springboard", "sms-sound"},
+                              {"com.apple.springboard", "calendar-alarm"}, {"com.apple.springboard", "ring-vibrate"},
+                              {"com.apple.springboard", "lock-unlock"}, {"com.apple.mobilephone", "VoicemailToneEnabled"},
+                              {"com.apple.mobilemail", "PlayNewMailSound"}, {"com.apple.mobilemail", "PlaySentMailSound"},
+                              {"com.apple.preferences.sounds", "keyboard"}}));
+  EXPECT_EQ(status["vibrations"], 6);
+  EXPECT_EQ(status["mediaServerRestarts"], 2);
+  for (const char* line : {"] Revert to original\n", "Reverting sounds back to original", "Set volume to: 0.750000\n",
+                           "Unset status bar\n", "] Revert to original - Done\n"}) {
+    EXPECT_TRUE(contains(output, line)) << line;
+  }
+  for (const char* line : {"Unset status bar NEW", "User profile", "Setting Ringtone", "Revert Ringtone", "Reverted"}) {
+    EXPECT_FALSE(contains(output, line)) << line;
   }
 }
 
-TEST_F(SilencedPhone, EnabledOffRestoresTheWholePhoneInTheModeHeldInMemory) {
-  if (reranUnderFaketime()) return;
-  silenceInSilentPhoneMode();
-  auto ui = launchApplication();
-  ASSERT_FALSE(enableProfiles);
-  // Changed by another process after the start: the application does not see it.
-  phone.editSettings([](NSMutableDictionary& settings) { settings.setBool(kEnableProfilesSwitch, true); });
-  std::string tone = contents(phone.at(kSmsTone));
-  std::string output = capturedOutput([&] { ASSERT_TRUE(ui->tapSwitch("Enabled")); });
-
-  auto settings = phone.settingsSnapshot();
-  EXPECT_EQ(settings[kEnabledSwitch], "false");
-  EXPECT_EQ(settings[kEventInProgress], "false");
-  EXPECT_TRUE(settings.count(kUpdatedRevert));
-  EXPECT_FALSE(phone.exists(kMarkerPath));
-  EXPECT_EQ(preferenceFiles(), originalPreferences);
-  EXPECT_EQ(contents(phone.at(kSmsTone)), tone);
-  EXPECT_FALSE(phone.exists(std::string(kSmsTone) + ".orig"));
-  EXPECT_TRUE(simulatedAnnouncements().empty());
-  ASSERT_EQ(simulatedNotifyPosts().size(), 1u);
-  EXPECT_EQ(simulatedNotifyPosts()[0].first, "com.apple.springboard.ringerstate");
-  EXPECT_EQ(simulatedNotifyPosts()[0].second, std::optional<uint64_t>(1));
-  EXPECT_FLOAT_EQ(AVController::avController()->volume(), 1.0f);
-  EXPECT_EQ(simulatedVibrationCount(), 3);
-  EXPECT_TRUE(contains(output, "Set volume to: 1.000000\n"));
-  EXPECT_TRUE(contains(output, "Unset status bar\n"));
-  EXPECT_TRUE(contains(output, "Profiles are disabled"));
-  EXPECT_FALSE(contains(output, "Revert to original"));
-}
-
-TEST_F(SilencedPhone, WithoutASavedVolumeTheLevelIsOneHalf) {
-  if (reranUnderFaketime()) return;
-  silenceInSilentPhoneMode();
-  phone.removeSetting(kVolume);
-  enableProfiles = false;
-  std::string output = capturedOutput([] { revertToOriginalSettings(); });
+TEST(ApplicationRestore, TheSilentPhoneModeHeldInMemoryTurnsTheRingerOn) {
+  if (rerunOnFastClock()) return;
+  Phone phone;
+  silence(phone, false);
+  phone.set({{kEnableProfilesSwitch, true}, {kVolume, nullptr}});  // another process's change is not seen
+  std::string output;
+  EXPECT_GE(restore(false, &output), 5.0);
+  json status = phone.status();
+  EXPECT_FALSE(status["marker"]);
+  EXPECT_EQ(status["notifications"].back(), json::array({"com.apple.springboard.ringerstate", 1}));
+  EXPECT_EQ(simulatedNotifyRegistrations(), 0) << "a long-lived process must not keep its tokens";
+  EXPECT_EQ(status["volume"], 0.5) << "no saved volume";
   EXPECT_TRUE(contains(output, "Set volume to: 0.500000\n"));
-  EXPECT_FLOAT_EQ(AVController::avController()->volume(), 0.5f);
+  EXPECT_TRUE(contains(output, "] Profiles are disabled\n"));
+  EXPECT_FALSE(contains(output, "Revert to original"));
 }
 
-TEST_F(SilencedPhone, WithoutGraphicsServicesTheUserProfileRestoreStopsAfterTheMarker) {
-  silenceInUserProfileMode();
-  std::filesystem::remove(phone.at(kGraphicsServicesPath));
-  std::vector<std::string> silencedPreferences = preferenceFiles();
-  enableProfiles = true;
-  std::string output = capturedOutput([] { revertToOriginalSettings(); });
-  EXPECT_TRUE(phone.settingsSnapshot().count(kUpdatedRevert));
+TEST(ApplicationRestore, WithoutGraphicsServicesTheUserProfileRestoreStopsAfterTheMarker) {
+  Phone phone;
+  silence(phone, true);
+  const Sounds silenced = phone.sounds();
+  phone.remove(kGraphicsServicesPath);
+  std::string output;
+  restore(true, &output);
   EXPECT_FALSE(phone.exists(kMarkerPath));
-  EXPECT_EQ(preferenceFiles(), silencedPreferences);
-  EXPECT_EQ(contents(phone.at(kSmsTone)), "silent tone");
-  EXPECT_FLOAT_EQ(AVController::avController()->volume(), 0.0f);
-  EXPECT_EQ(simulatedVibrationCount(), 0);
+  EXPECT_TRUE(phone.status()["settings"].contains(kUpdatedRevert));
+  EXPECT_EQ(phone.sounds(), silenced);
   EXPECT_FALSE(contains(output, "Revert to original"));
-  EXPECT_FALSE(contains(output, "Set volume to"));
 }
 
 }  // namespace

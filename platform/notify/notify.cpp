@@ -82,6 +82,11 @@ uint32_t notify_cancel(int token) {
   return namesByToken.erase(token) == 1 ? NOTIFY_STATUS_OK : NOTIFY_STATUS_FAILED;
 }
 
+int simulatedNotifyRegistrations() {
+  std::lock_guard<std::mutex> guard(tokensLock);
+  return static_cast<int>(namesByToken.size());
+}
+
 std::optional<uint64_t> simulatedNotifyState(const std::string& name) {
   if (name.empty() || name.size() > kMaximumNameLength) return std::nullopt;
   std::string text;

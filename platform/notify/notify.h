@@ -15,6 +15,8 @@ uint32_t notify_post(const char* name);
 uint32_t notify_cancel(int token);
 
 // The last state set for `name` on the simulated phone, if any.
+// Registrations this process holds now (each one a token not yet cancelled).
+int simulatedNotifyRegistrations();
 std::optional<uint64_t> simulatedNotifyState(const std::string& name);
 // Every post so far, in order: (name, the name's state at the time of the post).
 std::vector<std::pair<std::string, std::optional<uint64_t>>> simulatedNotifyPosts();

@@ -1,64 +1,41 @@
-// The road of events on a booted phone: the launcher starts the daemon at boot and at each
-// wake it scheduled, the switcher silences and gives the sounds back, SpringBoard shows the
-// image meanwhile.
+// The road of events on a booted phone, from wake to wake: the switcher silences, SpringBoard
+// shows the image, the sounds come back. Events last minutes; the phone's clock runs 30 times
+// fast, well inside the daemon's 60-second window.
 #include <gtest/gtest.h>
 
-#include "settings-store/SettingsKeys.h"
-#include "tests/e2e/SimulatedPhone.h"
+#include "tests/support/Phone.h"
 
 namespace {
 
-using nlohmann::json;
+constexpr int kSpeed = 30;
+time_t at(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
 
-// The phone's clock runs this much faster than the real one. A process that stalls for a
-// second of real time loses kSpeed seconds of the phone's: the daemon's 60-second window
-// keeps the factors modest.
-constexpr int kHourSpeed = 60;  // the event of an hour
-constexpr int kSpeed = 20;
-
-std::string settingText(const json& status, const char* key) {
-  return status["settings"].value(key, std::string());
-}
-
-// The event of 09:00 to 10:00, watched on all calendars, from the wake before it to the wake
-// after it.
-void rideOneEvent(SimulatedPhone& phone, const std::function<void(const json&)>& whileSilenced) {
-  const time_t nine = SimulatedPhone::localTime(9, 0);
-  const time_t ten = SimulatedPhone::localTime(10, 0);
-  phone.addEvent(nine, ten, {"--title", "Meeting"});
-  phone.boot(nine - 40, kHourSpeed);
+// The event of 09:00 to 09:02, from the wake before it to the wake after it.
+void rideOneEvent(Phone& phone, const std::function<void(const json&)>& whileSilenced) {
+  phone.addEvent({at("09:00:00"), at("09:02:00")});
+  phone.boot(at("08:59:30"), kSpeed);
   json s;
-
-  // The boot run sees the start 40 s ahead: it schedules the wake and stays for it.
-  ASSERT_TRUE(phone.waitFor([&](const json& st) { return mutaroWakes(st) == std::vector{isoUtc(nine)}; },
-                            nine - 5, &s))
-      << s.dump(1);
+  // The boot run sees the start 30 s ahead: it schedules the wake and stays for it.
+  ASSERT_TRUE(phone.waitFor([](const json& st) { return mutaroWakes(st) == std::vector{iso8601(at("09:00:00"))}; },
+                            at("08:59:55"), &s)) << s.dump(1);
   EXPECT_FALSE(silenced(s));
-
-  // Silenced, and the switcher done: it stores the volume to restore last.
-  ASSERT_TRUE(phone.waitFor([](const json& st) { return silenced(st) && st["settings"].contains(kVolume); },
-                            nine + 40, &s))
-      << s.dump(1);
-  EXPECT_GE(settingText(s, kUpdatedStart), "2026-12-07 08:59:");
-  whileSilenced(s);
-
-  // The pass during the event replaces the wake by one at its end; the daemon then exits.
+  // Silenced, the switcher done (it stores the volume last), the wake moved to the end.
   ASSERT_TRUE(phone.waitFor(
-      [&](const json& st) {
-        return mutaroWakes(st) == std::vector{isoUtc(ten)} && st["powerAssertions"].empty();
+      [](const json& st) {
+        return silenced(st) && st["settings"].contains(kVolume) && mutaroWakes(st) == std::vector{iso8601(at("09:02:00"))};
       },
-      nine + 300, &s))
-      << s.dump(1);
-
-  EXPECT_FALSE(phone.waitFor(released, ten - 10, &s)) << "released before the event's end";
-  ASSERT_TRUE(phone.waitFor(released, ten + 60, &s)) << s.dump(1);
-  EXPECT_GE(settingText(s, kUpdatedRevert), "2026-12-07 10:00:00");
+      at("09:00:40"), &s)) << s.dump(1);
+  whileSilenced(s);
+  EXPECT_FALSE(phone.waitFor(released, at("09:01:55"), &s)) << "released before the event's end";
+  ASSERT_TRUE(phone.waitFor(released, at("09:02:40"), &s)) << s.dump(1);
+  EXPECT_GE(s["settings"][kUpdatedRevert].get<std::string>(), "2026-12-07 09:02:00");
   EXPECT_EQ(phone.count("Event started"), 1);
   EXPECT_EQ(phone.count("Event ended"), 1);
+  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:03:00")));
 }
 
-TEST(EventRoadTest, OneEventInSilentPhoneMode) {
-  SimulatedPhone phone;
+TEST(EventRoad, OneEventInSilentPhoneMode) {
+  Phone phone;
   rideOneEvent(phone, [](const json& s) {
     EXPECT_EQ(s["volume"], 0.0);
     EXPECT_EQ(s["ringerState"], 0);
@@ -68,14 +45,11 @@ TEST(EventRoadTest, OneEventInSilentPhoneMode) {
   EXPECT_EQ(s["ringerState"], 1);
 }
 
-TEST(EventRoadTest, OneEventInUserProfileMode) {
-  SimulatedPhone phone;
-  phone.setSetting(kEnableProfilesSwitch, true);
-  phone.setSetting(kRingtoneSwitch, false);
-  phone.setSetting(kSMSSwitch, false);
+TEST(EventRoad, OneEventInUserProfileMode) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kSMSSwitch, false}});
   const Sounds before = phone.sounds();
   rideOneEvent(phone, [&](const json& s) {
-    EXPECT_EQ(s["volume"], 0.0);
     EXPECT_EQ(s["ringerState"], nullptr) << "no ringer message in user-profile mode";
     Sounds during = phone.sounds();
     EXPECT_NE(during.preferences, before.preferences);
@@ -85,45 +59,41 @@ TEST(EventRoadTest, OneEventInUserProfileMode) {
   EXPECT_EQ(phone.sounds(), before);
 }
 
-// Two events in a row keep the phone silenced from the first start to the last end, with one
+// Events in a row keep the phone silenced from the first start to the last end, with one
 // silence and one revert.
-void expectOneSilenceFromTo(SimulatedPhone& phone, time_t from, time_t to) {
+void expectOneSilence(Phone& phone, time_t from, time_t to) {
   json s;
-  phone.boot(from - 40, kSpeed);
-  ASSERT_TRUE(phone.waitFor(silenced, from + 40, &s)) << s.dump(1);
-  EXPECT_FALSE(phone.waitFor(released, to - 10, &s)) << "released in between: " << s.dump(1);
-  ASSERT_TRUE(phone.waitFor(released, to + 60, &s)) << s.dump(1);
+  phone.boot(from - 30, kSpeed);
+  ASSERT_TRUE(phone.waitFor(silenced, from + 30, &s)) << s.dump(1);
+  EXPECT_FALSE(phone.waitFor(released, to - 5, &s)) << "released in between: " << s.dump(1);
+  ASSERT_TRUE(phone.waitFor(released, to + 40, &s)) << s.dump(1);
   EXPECT_EQ(phone.count("Changed"), 1);
   EXPECT_EQ(phone.count("Reverted"), 1);
 }
 
-TEST(EventRoadTest, BackToBackEvents) {
-  SimulatedPhone phone;
-  phone.addEvent(SimulatedPhone::localTime(9, 0), SimulatedPhone::localTime(9, 10));
-  phone.addEvent(SimulatedPhone::localTime(9, 10), SimulatedPhone::localTime(9, 20));
-  expectOneSilenceFromTo(phone, SimulatedPhone::localTime(9, 0), SimulatedPhone::localTime(9, 20));
+TEST(EventRoad, BackToBackEvents) {
+  Phone phone;
+  phone.addEvent({at("09:00:00"), at("09:02:00")});
+  phone.addEvent({at("09:02:00"), at("09:04:00")});
+  expectOneSilence(phone, at("09:00:00"), at("09:04:00"));
 }
 
-TEST(EventRoadTest, OverlappingEvents) {
-  SimulatedPhone phone;
-  phone.addEvent(SimulatedPhone::localTime(9, 0), SimulatedPhone::localTime(9, 10));
-  phone.addEvent(SimulatedPhone::localTime(9, 5), SimulatedPhone::localTime(9, 15));
-  expectOneSilenceFromTo(phone, SimulatedPhone::localTime(9, 0), SimulatedPhone::localTime(9, 15));
+TEST(EventRoad, OverlappingEvents) {
+  Phone phone;
+  phone.addEvent({at("09:00:00"), at("09:02:00")});
+  phone.addEvent({at("09:01:00"), at("09:03:00")});
+  expectOneSilence(phone, at("09:00:00"), at("09:03:00"));
 }
 
-TEST(EventRoadTest, WeeklyEventWhoseFirstOccurrenceIsPast) {
-  SimulatedPhone phone;
-  const int kWeek = 7 * 24 * 3600;
-  phone.addEvent(SimulatedPhone::localTime(9, 0, 0, -7), SimulatedPhone::localTime(9, 10, 0, -7),
-                 {"--every", std::to_string(kWeek), "--count", "4"});
-  expectOneSilenceFromTo(phone, SimulatedPhone::localTime(9, 0), SimulatedPhone::localTime(9, 10));
+TEST(EventRoad, AWeeklyEventWhoseFirstOccurrenceIsPast) {
+  Phone phone;
+  const time_t week = 7 * 86400;
+  phone.addEvent({.start = at("09:00:00") - week, .end = at("09:02:00") - week,
+                  .occurrences = {at("09:00:00") - week, at("09:00:00"), at("09:00:00") + week}});
+  expectOneSilence(phone, at("09:00:00"), at("09:02:00"));
   json s;
-  EXPECT_TRUE(phone.waitFor(
-      [](const json& st) {
-        return mutaroWakes(st) == std::vector{isoUtc(SimulatedPhone::localTime(9, 0, 0, 7))};
-      },
-      SimulatedPhone::localTime(9, 12), &s))
-      << "next week's occurrence is the next wake: " << s.dump(1);
+  EXPECT_TRUE(phone.waitFor([&](const json& st) { return mutaroWakes(st) == std::vector{iso8601(at("09:00:00") + week)}; },
+                            at("09:03:00"), &s)) << "next week's occurrence is the next wake: " << s.dump(1);
 }
 
 }  // namespace

@@ -1,10 +1,28 @@
-// Linked into every test binary: before and after each run, the faketime segments of
-// processes that were killed are removed (see FakeClockSegments.h).
+// Linked into every test binary. libfaketime keeps a semaphore and a shared-memory segment per
+// process in /dev/shm, named by the process id, and removes them when the process exits
+// normally. A process killed with SIGKILL leaves them, and a later process that gets the same
+// id then cannot start under faketime ("sem_open: File exists"): before and after each run,
+// the segments of processes that no longer exist are removed.
 #include <gtest/gtest.h>
+#include <signal.h>
 
-#include "tests/support/FakeClockSegments.h"
+#include <filesystem>
 
 namespace {
+
+void removeStaleFakeClockSegments() {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+    std::string name = entry.path().filename().string();
+    for (const std::string prefix : {"sem.faketime_sem_", "faketime_shm_"}) {
+      char* end = nullptr;
+      long pid = name.rfind(prefix, 0) == 0 ? std::strtol(name.c_str() + prefix.size(), &end, 10) : 0;
+      if (pid > 0 && *end == '\0' && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        std::filesystem::remove(entry.path(), error);
+      }
+    }
+  }
+}
 
 class FakeClockCleanup : public testing::Environment {
  public:
@@ -12,7 +30,6 @@ class FakeClockCleanup : public testing::Environment {
   void TearDown() override { removeStaleFakeClockSegments(); }
 };
 
-[[maybe_unused]] testing::Environment* const registered =
-    testing::AddGlobalTestEnvironment(new FakeClockCleanup);
+[[maybe_unused]] testing::Environment* const registered = testing::AddGlobalTestEnvironment(new FakeClockCleanup);
 
 }  // namespace

@@ -1,0 +1,100 @@
+// A settings file that cannot be read as a dictionary, and writers killed at random moments:
+// nothing crashes, the fallbacks hold, and the file is never rewritten or left broken.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "settings-store/SettingsStore.h"
+#include "tests/support/Phone.h"
+
+namespace {
+
+const char* kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+struct Unreadable {
+  const char* name;
+  std::string contents;
+};
+void PrintTo(const Unreadable& file, std::ostream* out) { *out << file.name; }
+
+const std::vector<Unreadable> kUnreadable = {
+    {"TruncatedXml", std::string(kHead) + "<dict><key>EnabledSwitch</key><true/><key>EventIn"},
+    {"Empty", ""},
+    {"RandomBytes", randomBytes(4096, 7)},
+    {"BrokenBinary", "bplist00" + randomBytes(200, 11) + std::string(32, '\xff')},
+    {"ArrayRoot", std::string(kHead) + "<array><dict><key>EnabledSwitch</key><true/></dict></array></plist>"},
+    {"TenMegabytesUnterminated", std::string(kHead) + "<dict><key>Padding</key><string>" + std::string(10 << 20, 'A')}};
+
+class UnreadableSettings : public testing::TestWithParam<Unreadable> {
+ protected:
+  void SetUp() override { phone.write(kSettingsPath, GetParam().contents); }
+  void expectUntouched() {
+    EXPECT_TRUE(phone.read(kSettingsPath) == GetParam().contents) << "the settings file was rewritten";
+    EXPECT_FALSE(phone.exists(kSettingsLockPath));
+  }
+  Phone phone;
+};
+
+TEST_P(UnreadableSettings, TheDaemonEndsAsDisabled) {
+  Outcome run = phone.daemon();
+  ASSERT_TRUE(run.exited(0)) << run.err;
+  EXPECT_NE(run.err.find("] Exit Application. Mutaro is disabled"), std::string::npos);
+  EXPECT_EQ(run.err.find("Checking for event"), std::string::npos);
+  expectUntouched();
+}
+
+TEST_P(UnreadableSettings, TheSwitcherSilencesAndRevertsWithTheFallbacks) {
+  ASSERT_TRUE(phone.switcher("1").exited(0));
+  json state = phone.status();
+  EXPECT_TRUE(state["marker"]);
+  EXPECT_EQ(state["ringerState"], 0) << "silent-phone mode";
+  Outcome revert = phone.switcher("0");
+  ASSERT_TRUE(revert.exited(0));
+  EXPECT_NE(revert.out.find("Set volume to: 0.500000"), std::string::npos) << "no volume was stored";
+  EXPECT_FALSE(phone.status()["marker"]);
+  expectUntouched();
+}
+
+TEST_P(UnreadableSettings, TheAccessorsReadAbsentAndWriteNothing) {
+  bool flag = true;
+  int32_t number = 42;
+  EXPECT_FALSE(readPlistBool(kEnabledSwitch, &flag));
+  EXPECT_FALSE(readPlistNumber(kCalendarID, &number));
+  EXPECT_TRUE(flag);
+  EXPECT_EQ(number, 42);
+  EXPECT_EQ(readPlistString("Padding"), nullptr);
+  updatePlistBool(kEventInProgress, true);
+  updatePlistString(kSavedRingtone, nullptr);
+  expectUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, UnreadableSettings, testing::ValuesIn(kUnreadable),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Three writers at once on a clock 20 times fast (a lock left by a killed writer then costs the
+// others 0.15 s), one of them killed every few milliseconds and started again: the file
+// parses after every kill and keeps every key.
+TEST(KilledWriters, LeaveTheSettingsFileWhole) {
+  Phone phone;
+  auto writer = [&](int id) {
+    return phone.start({"settings-writer", std::to_string(id)}, {.clock = "+0 x20"}, "/dev/null");
+  };
+  std::vector<std::unique_ptr<Process>> writers;
+  for (int id = 0; id < 3; ++id) writers.push_back(writer(id));
+  std::mt19937 random(20261207);
+  for (int kill = 0; kill < 150; ++kill) {
+    usleep(std::uniform_int_distribution<int>(500, 10000)(random));
+    int victim = std::uniform_int_distribution<int>(0, 2)(random);
+    writers[victim]->signal(SIGKILL);
+    ASSERT_TRUE(writers[victim]->wait(5));
+    ASSERT_EQ(phone.setting(kEnabledSwitch), true) << "after kill " << kill;
+    writers[victim] = writer(victim);
+  }
+  writers.clear();
+  EXPECT_EQ(phone.setting(kEnabledSwitch), true);
+  EXPECT_TRUE(phone.setting("Writer0Number").is_number());
+}
+
+}  // namespace

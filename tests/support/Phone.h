@@ -1,0 +1,137 @@
+#pragma once
+// The simulated phone every test uses: a phone laid out by `phonesim init` in a temporary
+// device root (set as MUTARO_DEVICE_ROOT of the test process while it lives), its files,
+// settings and calendar, the deliverables run on it as the phone runs them under a fixed or
+// sped-up faketime clock, its state as `phonesim status` reports it, and, booted, the whole
+// phone on a sped-up clock.
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "daemon/CalendarRow.h"
+#include "platform/Foundation/NSDate.h"
+#include "platform/Foundation/NSMutableDictionary.h"
+#include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsPaths.h"
+#include "system-files/SystemFiles.h"
+#include "tests/support/Process.h"
+
+using nlohmann::json;
+
+// Every test runs in this time zone, east of UTC, so that local and UTC texts differ.
+constexpr const char* kTestTimeZone = "Europe/Berlin";
+
+// Unix seconds of a local time "YYYY-MM-DD HH:MM:SS" in the test time zone.
+time_t localTime(const std::string& text);
+// A built program of build/bin.
+std::string builtProgram(const std::string& name);
+
+constexpr const char* kBundleDirectory = "/Applications/Mutaro.app";
+
+struct Event {
+  time_t start = 0;
+  time_t end = 0;
+  int availability = 0;
+  std::optional<std::string> notes = std::nullopt;
+  int calendar = 1;
+  bool allDay = false;
+  std::vector<time_t> occurrences = {};  // rows of OccurrenceCache, by start
+};
+
+// What the user hears: the system preference files' values, the two system sound files and the
+// volume. Equal snapshots sound the same.
+struct Sounds {
+  std::map<std::string, std::string> preferences;  // file -> its values as XML
+  std::string smsTone;
+  std::string soundBehaviour;
+  double volume = -1;
+  bool operator==(const Sounds&) const = default;
+};
+
+// `size` bytes of noise, the same for the same seed.
+std::string randomBytes(size_t size, unsigned seed);
+// A property list's values as XML: equal exactly when the values are, whatever the file's form.
+std::string valuesOf(const NSMutableDictionary& values);
+
+class Phone {
+ public:
+  // A phone of this system version; `bare` lays out only the device root and its /var link.
+  explicit Phone(const std::string& iosVersion = "7.0.4", bool bare = false);
+  ~Phone();
+  Phone(const Phone&) = delete;
+  Phone& operator=(const Phone&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string at(const std::string& phonePath) const { return root_ + phonePath; }
+
+  // Files, by phone path.
+  bool exists(const std::string& phonePath) const;
+  std::string read(const std::string& phonePath) const;  // "" when missing
+  void write(const std::string& phonePath, const std::string& contents) const;
+  void remove(const std::string& phonePath) const;
+  // A property list file; null when it cannot be read as a dictionary.
+  std::unique_ptr<NSMutableDictionary> plist(const std::string& phonePath) const;
+  void writePlist(const std::string& phonePath, const NSMutableDictionary& values) const;
+
+  // The settings file, read and written directly. A key's value as JSON, null when absent.
+  json setting(const std::string& key) const;
+  // Sets keys (booleans, integers, strings); null removes one.
+  void set(const json& values) const;
+  // Copies the system's sounds into the saved-copy keys, as the daemon does at an event start.
+  void saveSounds() const;
+
+  // The calendar database.
+  long long addEvent(const Event& event) const;  // the event's row id
+  void sql(const std::string& statements, long long* insertedRow = nullptr) const;
+
+  // Runs a program on the phone as the phone runs it: "./Name" from the application bundle,
+  // any other name from build/bin; the device root is passed on.
+  Outcome run(const std::vector<std::string>& argv, RunOptions options = {}) const;
+  std::unique_ptr<Process> start(const std::vector<std::string>& argv, RunOptions options,
+                                 const std::string& outputPath) const;
+  Outcome daemon(const std::string& clock = "") const { return run({"./Mutarod"}, {.clock = clock}); }
+  Outcome switcher(const std::string& argument, const std::string& clock = "+0 x20") const {
+    return run({"./Mutarodh", argument}, {.clock = clock});
+  }
+
+  // The phone's state: `phonesim status --json`.
+  json status() const;
+  Sounds sounds() const;
+  // The phone's system log, and how many of its lines end in "] `message`".
+  std::string log() const;
+  int count(const std::string& message) const;
+
+  // Boots the phone (`phonesim boot`) with its clock at `phoneTime`, `speed` times faster than
+  // the real one, until shutdown().
+  void boot(time_t phoneTime, int speed);
+  void shutdown();
+  time_t now() const;  // the booted phone's clock, as far as the test can tell
+  std::string clock() const;  // that clock as a FAKETIME setting, for programs run meanwhile
+  // Polls the state until `condition` holds or the phone's clock passes `deadline`.
+  bool waitFor(const std::function<bool(const json&)>& condition, time_t deadline, json* last = nullptr) const;
+
+ private:
+  std::vector<std::string> onPhone(const std::vector<std::string>& argv, RunOptions* options) const;
+  std::string root_;
+  std::string eventTable_;  // the calendar's event table on this system version
+  std::string hostPath_;
+  std::unique_ptr<Process> booted_;
+  time_t bootPhoneTime_ = 0;
+  double bootRealTime_ = 0;
+  int speed_ = 1;
+};
+
+// The messages a program ("": every program) logged, in order, without time, process and the
+// lock lines.
+std::vector<std::string> logMessages(const std::string& log, const std::string& program = "");
+
+// Facts of the state that the booted-phone tests wait for.
+bool silenced(const json& status);  // "EventInProgress", the marker and the image
+bool released(const json& status);  // none of the three
+std::vector<std::string> mutaroWakes(const json& status);  // this system's wakes, as iso8601()
