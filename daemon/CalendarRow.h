@@ -20,6 +20,11 @@ enum class CalendarMatch {
 CalendarMatch matchRow(int32_t calendarChoice, int calendarId, int availability,
                        const char* description);
 
-// Opens the calendar database under the device root without ever creating it. On failure
-// returns null; `error` then holds the database's message.
+// Opens the calendar database under the device root without ever creating it, waiting up to a
+// few seconds whenever a writer holds it. On failure returns null; `error` then holds the
+// database's message.
 sqlite3* openCalendarDatabase(const char** error);
+
+// True when `result` (of a prepare or a step) means that a writer held the database beyond the
+// wait; the pass is then told (calendarBusy) and the reason logged.
+bool calendarWasBusy(sqlite3* db, int result);

@@ -3,6 +3,7 @@
 int VersionMajor = 4;
 std::recursive_mutex lockObject;
 bool middleOfEvent = false;
+bool calendarBusy = false;
 GSSendAppPreferencesChangedFunction GSSendAppPreferencesChanged = nullptr;
 
 void setMiddleOfEvent(bool value) {

@@ -32,17 +32,19 @@ bool formatEventStatement(char* statement, size_t size, int32_t now) {
   return fits(written, size);
 }
 
-// Occurrences of recurring events that enclose the database's own now.
-bool formatOccurrenceStatement(char* statement, size_t size) {
+// Occurrences of recurring events that enclose now. The moments are compared as instants, not as
+// local-time texts: in the hour that the autumn clock change repeats, the texts would put an
+// occurrence that has ended back in progress.
+bool formatOccurrenceStatement(char* statement, size_t size, int32_t now) {
   int written;
   if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime('now','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and datetime('now','localtime') >= o_start_date and datetime('now','localtime') <= o_end_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_start_date",
-        kExclusionPattern);
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date",
+        static_cast<long>(now), now, now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime('now','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and datetime('now','localtime') >= o_start_date and datetime('now','localtime') <= o_end_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_start_date",
-        kExclusionPattern);
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date",
+        static_cast<long>(now), now, now, kExclusionPattern);
   }
   return fits(written, size);
 }
@@ -55,9 +57,11 @@ struct PassMessages {
   const char* checkNext;
 };
 
-// Steps through the rows and stops at the first that qualifies.
-bool findQualifyingRow(sqlite3_stmt* statement, int32_t calendarId, const PassMessages& messages) {
-  while (sqlite3_step(statement) == SQLITE_ROW) {
+// Steps through the rows and stops at the first that qualifies. A calendar that a writer keeps
+// locked halfway through is no answer (calendarBusy).
+bool findQualifyingRow(sqlite3* db, sqlite3_stmt* statement, int32_t calendarId, const PassMessages& messages) {
+  int stepped;
+  while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
     int rowCalendar = sqlite3_column_int(statement, 4);
     int availability = sqlite3_column_int(statement, 5);
     const char* description = reinterpret_cast<const char*>(sqlite3_column_text(statement, 6));
@@ -74,12 +78,25 @@ bool findQualifyingRow(sqlite3_stmt* statement, int32_t calendarId, const PassMe
         break;
     }
   }
+  calendarWasBusy(db, stepped);
   return false;
+}
+
+// Prepares `statement`; on failure logs `failure` and the database's message, and tells the pass
+// when a writer held the database (calendarBusy).
+sqlite3_stmt* prepare(sqlite3* db, const char* statement, bool formatted, const char* failure) {
+  sqlite3_stmt* compiled = nullptr;
+  int result = formatted ? sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) : SQLITE_ERROR;
+  if (result == SQLITE_OK) return compiled;
+  NSLog("%s", failure);
+  printf("%s\n", sqlite3_errmsg(db));
+  calendarWasBusy(db, result);
+  return nullptr;
 }
 
 }  // namespace
 
-bool runningEvent() {
+bool runningEvent(time_t time) {
   int32_t calendarId = 0;
   readPlistNumber(kCalendarID, &calendarId);
   NSLog("Global Calendar ID: %d", calendarId);
@@ -92,37 +109,28 @@ bool runningEvent() {
     return false;
   }
   NSLog("Celendar DB was opened successfully");
-  int32_t now = static_cast<int32_t>(time(nullptr));
+  int32_t now = static_cast<int32_t>(time);
 
   bool found = false;
   char statement[2048];
   memset(statement, 0, sizeof statement);
-  sqlite3_stmt* compiled = nullptr;
-  if (!formatEventStatement(statement, sizeof statement, now) ||
-      sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) != SQLITE_OK) {
-    NSLog("Error1 in prepare statement");
-    printf("%s\n", sqlite3_errmsg(db));
-  } else {
-    found = findQualifyingRow(compiled, calendarId,
-                              {3, "*** Found event1",
-                               "***** Found event1 in defined calendar",
+  bool formatted = formatEventStatement(statement, sizeof statement, now);
+  if (sqlite3_stmt* compiled = prepare(db, statement, formatted, "Error1 in prepare statement")) {
+    found = findQualifyingRow(db, compiled, calendarId,
+                              {3, "*** Found event1", "***** Found event1 in defined calendar",
                                "Check for additional events"});
+    sqlite3_finalize(compiled);
   }
-  sqlite3_finalize(compiled);
 
   if (!found) {
     memset(statement, 0, sizeof statement);
-    compiled = nullptr;
-    if (!formatOccurrenceStatement(statement, sizeof statement) ||
-        sqlite3_prepare_v2(db, statement, -1, &compiled, nullptr) != SQLITE_OK) {
-      NSLog("Error2 in prepare statement (cache)");
-      printf("%s\n", sqlite3_errmsg(db));
-    } else {
-      found = findQualifyingRow(compiled, calendarId,
-                                {4, "**** Found event2",
-                                 "*** Found event2 in calendar", "Check for additional events2"});
+    formatted = formatOccurrenceStatement(statement, sizeof statement, now);
+    if (sqlite3_stmt* compiled = prepare(db, statement, formatted, "Error2 in prepare statement (cache)")) {
+      found = findQualifyingRow(db, compiled, calendarId,
+                                {4, "**** Found event2", "*** Found event2 in calendar",
+                                 "Check for additional events2"});
+      sqlite3_finalize(compiled);
     }
-    sqlite3_finalize(compiled);
   }
 
   sqlite3_close(db);

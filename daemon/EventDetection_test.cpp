@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "daemon/DaemonState.h"
-#include "tests/support/FakeClock.h"
+#include "daemon/NextWake.h"
 #include "tests/support/Phone.h"
 
 namespace {
 
-bool runningAt(const char* time) {
-  setFakeNow(time);
-  return runningEvent();
-}
+bool runningAt(const char* time) { return runningEvent(localTime(time)); }
 
 TEST(RunningEvent, BothEndsOfAnEventOrOccurrenceAreInsideIt) {
   Phone phone;
@@ -32,21 +29,36 @@ TEST(RunningEvent, BothEndsOfAnEventOrOccurrenceAreInsideIt) {
 TEST(RunningEvent, TheVersionPicksTheTable) {
   Phone phone("4.2.1");
   phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 10:00:00")});
-  setFakeNow("2026-12-07 09:30:00");
   VersionMajor = 4;
-  EXPECT_TRUE(runningEvent());
+  EXPECT_TRUE(runningAt("2026-12-07 09:30:00"));
   VersionMajor = 5;
-  EXPECT_FALSE(runningEvent()) << "no CalendarItem table on this phone";
+  EXPECT_FALSE(runningAt("2026-12-07 09:30:00")) << "no CalendarItem table on this phone";
 }
 
 TEST(RunningEvent, AMissingOrEmptyDatabaseIsNoEventAndIsNotCreated) {
   Phone phone;
   VersionMajor = 7;
   phone.remove(kCalendarDatabasePath);
-  EXPECT_FALSE(runningEvent());
+  EXPECT_FALSE(runningAt("2026-12-07 09:30:00"));
   EXPECT_FALSE(phone.exists(kCalendarDatabasePath));
   phone.write(kCalendarDatabasePath, "");
-  EXPECT_FALSE(runningEvent());
+  EXPECT_FALSE(runningAt("2026-12-07 09:30:00"));
+}
+
+// In the hour the autumn clock change repeats, an occurrence of the first pass through it is
+// over by the second, though its local-time texts say otherwise.
+TEST(ClockChange, AnOccurrenceOfTheFirstPassThroughTheRepeatedHourIsOverInTheSecond) {
+  Phone phone;
+  setenv("TZ", "America/New_York", 1);
+  tzset();
+  const time_t first = 1793511000;  // 2026-11-01 01:30 EDT, 05:30 UTC
+  const time_t week = 7 * 86400;
+  phone.addEvent({.start = first - week, .end = first - week + 600, .occurrences = {first, first + week + 3600}});
+  VersionMajor = 7;
+  EXPECT_TRUE(runningEvent(first + 300));
+  EXPECT_FALSE(runningEvent(first + 3600 + 300)) << "01:35 EST";
+  setMiddleOfEvent(false);
+  EXPECT_EQ(getWakeUpDate(first + 3600 - 1200), first + week + 3600) << "at 01:10 EST the 01:30 EDT start is past";
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
     EventStates, Transitions,
     testing::Values(
         Transition{"IdleEventStarts", true, false, false, true, {"1 <true/> 1"}, true, false, "Has an event............", true},
+        Transition{"IdleWithAStaleReleaseEventStarts", true, false, true, true, {"1 <true/> 1"}, true, false, "Has an event............", true},
         Transition{"IdleStaysIdle", true, false, false, false, {}, false, false, "Exit main program thread - NEW NEW NEW", false},
         Transition{"SilencedStaysSilenced", true, true, false, true, {}, true, false, "*** Found event1", true},
         Transition{"SilencedEventEnds", true, true, false, false, {"0 <true/> 0"}, false, false, "Current event was not disabled", false},
@@ -119,6 +120,7 @@ TEST_F(Mutarod, ABoundarySixtySecondsAheadEndsTheRunAndFiftyNineKeepItPollingUnt
   ASSERT_TRUE(daemon->wait(10, &status));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(lastMessage(phone.read("/daemon.log")), "terminate signal catched");
+  EXPECT_NE(phone.read("/daemon.log").find("Next wake1: 2026-12-07 09:00:00\n"), std::string::npos) << "printed lines kept";
   EXPECT_EQ(lastMessage(phone.log()), "terminate signal catched") << "in the phone's system log too";
 }
 
@@ -140,6 +142,29 @@ TEST_F(Mutarod, PassesRepeatUntilTheEventStartsWithOneAssertionThroughout) {
   EXPECT_TRUE(phone.status()["powerAssertions"].empty());
   EXPECT_EQ(switcherRuns(), std::vector<std::string>{"1 <true/> 1"});
   EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(ten)});
+}
+
+// An end that passes while a pass runs (here a slow switcher's) gives the sounds back within
+// seconds, and the next wake is the next event's start.
+TEST_F(Mutarod, AnEndPassingDuringThePassGivesTheSoundsBackAtOnce) {
+  replace("Mutarodh", "echo $1 >> runs\n[ \"$1\" = 1 ] && sleep 20\n");
+  phone.addEvent({localTime("2026-12-07 11:00:00"), localTime("2026-12-07 12:00:00")});
+  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:59:45", 20)).exited(0));
+  EXPECT_EQ(switcherRuns(), (std::vector<std::string>{"1", "0"}));
+  EXPECT_EQ(phone.setting(kEventInProgress), false);
+  EXPECT_LE(phone.setting(kUpdatedExit).get<std::string>(), "2026-12-07 10:00:40");
+  EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(localTime("2026-12-07 11:00:00"))});
+}
+
+TEST_F(Mutarod, AStartWhileTheSilentProfileIsAppliedKeepsTheSavedSounds) {
+  phone.set({{kSavedRingtone, "<default>"}, {kSavedRingVibrate, 1}});
+  auto silenced = phone.plist(kSpringBoardPreferencesPath);
+  silenced->setString("ringtone", "system:Mutaro");
+  phone.writePlist(kSpringBoardPreferencesPath, *silenced);
+  phone.write(kMarkerPath, "");
+  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
+  EXPECT_EQ(switcherRuns(), std::vector<std::string>{"1 <true/> 0"});
+  EXPECT_EQ(phone.setting(kSavedRingtone), "<default>");
 }
 
 TEST_F(Mutarod, WithoutGraphicsServicesItEndsWithStatus255) {

@@ -29,6 +29,14 @@ int32_t columnSeconds(sqlite3_stmt* statement, int column) {
   return seconds > INT32_MAX || seconds < INT32_MIN ? 0 : static_cast<int32_t>(seconds);
 }
 
+// A qualifying row whose moment the daemon cannot count is no candidate, and, the rows coming in
+// the order of their moments, no later row is either.
+bool beyondTheDaemonsRange(sqlite3_stmt* statement) {
+  if (columnSeconds(statement, 1) != 0) return false;
+  NSLog("Next wake beyond the range of the daemon's clock: none");
+  return true;
+}
+
 bool fits(int written, size_t size) { return written >= 0 && static_cast<size_t>(written) < size; }
 
 // Events that start (or, in an event, end) at or after now.
@@ -54,25 +62,27 @@ bool formatOneOffStatement(char* statement, size_t size, bool inEvent, int32_t n
   return fits(written, size);
 }
 
-// Occurrences of recurring events that start (or end) at or after the database's own now.
-bool formatRecurringStatement(char* statement, size_t size, bool inEvent) {
+// Occurrences of recurring events that start (or, in an event, end) at or after now. The
+// moments are compared and ordered as instants, not as local-time texts: in the hour that the
+// autumn clock change repeats, the texts would put a passed moment ahead.
+bool formatRecurringStatement(char* statement, size_t size, bool inEvent, int32_t now) {
   int written;
   if (!inEvent && VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and datetime('now','localtime') <= o_start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_start_date asc",
-        kExclusionPattern);
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date asc",
+        now, kExclusionPattern);
   } else if (!inEvent) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and datetime('now','localtime') <= o_start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_start_date asc",
-        kExclusionPattern);
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date asc",
+        now, kExclusionPattern);
   } else if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and datetime('now','localtime') <= o_end_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_end_date asc",
-        kExclusionPattern);
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date+end_date-start_date asc",
+        now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and datetime('now','localtime') <= o_end_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by o_end_date asc",
-        kExclusionPattern);
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date+end_date-start_date asc",
+        now, kExclusionPattern);
   }
   return fits(written, size);
 }
@@ -102,24 +112,31 @@ CalendarMatch matchCurrentRow(sqlite3_stmt* statement, int32_t calendarId, int* 
   return matchRow(calendarId, rowCalendar, *availability, description);
 }
 
+// Prepares `statement`; on failure logs "`failure`: " with the database's message, prints the
+// message, and tells the pass when a writer held the database (calendarBusy).
+PreparedStatement prepare(sqlite3* db, const char* statement, bool formatted, const char* failure) {
+  sqlite3_stmt* prepared = nullptr;
+  int result = formatted ? sqlite3_prepare_v2(db, statement, -1, &prepared, nullptr) : SQLITE_ERROR;
+  if (result == SQLITE_OK) return PreparedStatement(prepared);
+  NSLog("%s: %s", failure, sqlite3_errmsg(db));
+  printf("%s\n", sqlite3_errmsg(db));
+  calendarWasBusy(db, result);
+  sqlite3_finalize(prepared);
+  return nullptr;
+}
+
 Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int32_t now) {
   Candidate candidate;
   char statement[2048];
   memset(statement, 0, sizeof statement);
   bool formatted = formatOneOffStatement(statement, sizeof statement, inEvent, now);
   NSLog(">>>Running statement");
-  sqlite3_stmt* prepared = nullptr;
-  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &prepared, nullptr) != SQLITE_OK) {
-    NSLog("Error11 in prepare statement: %s", sqlite3_errmsg(db));
-    printf("%s\n", sqlite3_errmsg(db));
-    sqlite3_finalize(prepared);
-    return candidate;
-  }
-  PreparedStatement owner(prepared);
-  sqlite3_stmt* compiled = owner.get();
-  while (sqlite3_step(compiled) == SQLITE_ROW) {
+  PreparedStatement compiled = prepare(db, statement, formatted, "Error11 in prepare statement");
+  if (!compiled) return candidate;
+  int stepped;
+  while ((stepped = sqlite3_step(compiled.get())) == SQLITE_ROW) {
     int availability = 0;
-    CalendarMatch match = matchCurrentRow(compiled, calendarId, &availability);
+    CalendarMatch match = matchCurrentRow(compiled.get(), calendarId, &availability);
     NSLog("Found event");
     NSLog("1. availability = %d", availability);
     if (match == CalendarMatch::None) {
@@ -128,34 +145,30 @@ Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int
     }
     NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 1"
                                                : "*** Found next wake 1 in calendar");
-    candidate.text = columnText(compiled, 0);
-    candidate.time = columnSeconds(compiled, 1);
+    if (beyondTheDaemonsRange(compiled.get())) break;
+    candidate.text = columnText(compiled.get(), 0);
+    candidate.time = columnSeconds(compiled.get(), 1);
     printf("Next wake1: %s\n", candidate.text.c_str());
     updatePlistString(kUpdatedNextWait1Found, candidate.text.c_str());
     break;
   }
+  calendarWasBusy(db, stepped);
   return candidate;
 }
 
-Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent) {
+Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int32_t now) {
   Candidate candidate;
   char statement[2048];
   memset(statement, 0, sizeof statement);
-  bool formatted = formatRecurringStatement(statement, sizeof statement, inEvent);
+  bool formatted = formatRecurringStatement(statement, sizeof statement, inEvent, now);
   NSLog(">>>Running recurring statement");
-  sqlite3_stmt* prepared = nullptr;
-  if (!formatted || sqlite3_prepare_v2(db, statement, -1, &prepared, nullptr) != SQLITE_OK) {
-    NSLog("Error22 in prepare statement (cache): %s", sqlite3_errmsg(db));
-    printf("%s\n", sqlite3_errmsg(db));
-    sqlite3_finalize(prepared);
-    return candidate;
-  }
-  PreparedStatement owner(prepared);
-  sqlite3_stmt* compiled = owner.get();
-  while (sqlite3_step(compiled) == SQLITE_ROW) {
+  PreparedStatement compiled = prepare(db, statement, formatted, "Error22 in prepare statement (cache)");
+  if (!compiled) return candidate;
+  int stepped;
+  while ((stepped = sqlite3_step(compiled.get())) == SQLITE_ROW) {
     NSLog("Found recurrence events");
     int availability = 0;
-    CalendarMatch match = matchCurrentRow(compiled, calendarId, &availability);
+    CalendarMatch match = matchCurrentRow(compiled.get(), calendarId, &availability);
     NSLog("2. availability = %d", availability);
     if (match == CalendarMatch::None) {
       NSLog("Checking for additional events");
@@ -163,17 +176,19 @@ Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent) 
     }
     NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 2"
                                                : "*** Found next wake 2 in calendar");
-    candidate.time = columnSeconds(compiled, 1);
-    candidate.text = columnText(compiled, 0);
+    if (beyondTheDaemonsRange(compiled.get())) break;
+    candidate.time = columnSeconds(compiled.get(), 1);
+    candidate.text = columnText(compiled.get(), 0);
     printf("Date = %s long = %ld\n", candidate.text.c_str(), static_cast<long>(candidate.time));
     break;
   }
+  calendarWasBusy(db, stepped);
   return candidate;
 }
 
 }  // namespace
 
-int32_t getWakeUpDate() {
+int32_t getWakeUpDate(time_t time) {
   NSLog("Get next wake date");
   NSLog("<NSObject: %p>", static_cast<void*>(&lockObject));
   int32_t calendarId = 0;
@@ -191,12 +206,12 @@ int32_t getWakeUpDate() {
       NSLog("Error in DB11: %s", openError);
     } else {
       NSLog("Calendar DB was opened successfully");
-      int32_t now = static_cast<int32_t>(time(nullptr));
+      int32_t now = static_cast<int32_t>(time);
       bool inEvent = middleOfEvent;
       try {
         result = findOneOffCandidate(db, calendarId, inEvent, now);
         NSLog("Check in occurrence_date");
-        Candidate recurring = findRecurringCandidate(db, calendarId, inEvent);
+        Candidate recurring = findRecurringCandidate(db, calendarId, inEvent, now);
         if (recurring.time != 0 && (result.time == 0 || recurring.time < result.time)) {
           result = recurring;
           updatePlistString(kUpdatedNextWait2Found, result.text.c_str());
@@ -210,7 +225,7 @@ int32_t getWakeUpDate() {
     }
   }
   NSLog("Next wake check completed");
-  return result.time;
+  return calendarBusy ? 0 : result.time;
 }
 
 void updateNextWake(time_t date) {

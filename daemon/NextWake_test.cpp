@@ -5,7 +5,6 @@
 #include "daemon/DaemonState.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/NSDate.h"
-#include "tests/support/FakeClock.h"
 #include "tests/support/Phone.h"
 
 namespace {
@@ -15,7 +14,6 @@ class GetWakeUpDate : public testing::Test {
   void SetUp() override {
     VersionMajor = 7;
     setMiddleOfEvent(false);
-    setFakeNow("2026-12-07 09:00:00");
   }
   time_t at(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
   Phone phone;
@@ -25,45 +23,50 @@ TEST_F(GetWakeUpDate, TheEarliestBoundaryAtOrAfterNowAndItsStamp) {
   phone.addEvent({at("08:00:00"), at("09:29:59")});
   phone.addEvent({at("09:00:00"), at("11:00:00")});
   phone.addEvent({at("09:10:00"), at("09:45:00")});
-  EXPECT_EQ(getWakeUpDate(), at("09:00:00")) << "a start at now is still ahead";
+  EXPECT_EQ(getWakeUpDate(at("09:00:00")), at("09:00:00")) << "a start at now is still ahead";
   EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), "2026-12-07 09:00:00");
   EXPECT_EQ(phone.setting(kUpdatedNextWait2Found), nullptr);
 
   setMiddleOfEvent(true);
-  setFakeNow("2026-12-07 09:30:00");
-  EXPECT_EQ(getWakeUpDate(), at("09:45:00"));
-  setFakeNow("2026-12-07 09:45:00");
-  EXPECT_EQ(getWakeUpDate(), at("09:45:00")) << "an end at now is still ahead";
+  EXPECT_EQ(getWakeUpDate(at("09:30:00")), at("09:45:00"));
+  EXPECT_EQ(getWakeUpDate(at("09:45:00")), at("09:45:00")) << "an end at now is still ahead";
 }
 
 TEST_F(GetWakeUpDate, AnEarlierOccurrenceWinsAndATieKeepsTheOneOffEvent) {
   const time_t week = 7 * 86400;
   phone.addEvent({at("12:00:00"), at("13:00:00")});
   phone.addEvent({.start = at("10:00:00") - week, .end = at("11:00:00") - week, .occurrences = {at("10:00:00"), at("10:00:00") + week}});
-  EXPECT_EQ(getWakeUpDate(), at("10:00:00"));
+  EXPECT_EQ(getWakeUpDate(at("09:00:00")), at("10:00:00"));
   EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), "2026-12-07 12:00:00");
   EXPECT_EQ(phone.setting(kUpdatedNextWait2Found), "2026-12-07 10:00:00");
   setMiddleOfEvent(true);
-  EXPECT_EQ(getWakeUpDate(), at("11:00:00")) << "an occurrence ends after the event's length";
+  EXPECT_EQ(getWakeUpDate(at("09:00:00")), at("11:00:00")) << "an occurrence ends after the event's length";
 
   phone.set({{kUpdatedNextWait2Found, nullptr}});
   setMiddleOfEvent(false);
   phone.addEvent({at("10:00:00"), at("10:30:00")});
-  EXPECT_EQ(getWakeUpDate(), at("10:00:00"));
+  EXPECT_EQ(getWakeUpDate(at("09:00:00")), at("10:00:00"));
   EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), "2026-12-07 10:00:00");
   EXPECT_EQ(phone.setting(kUpdatedNextWait2Found), nullptr) << "on a tie the one-off event stays";
 }
 
+// A moment beyond the daemon's 32-bit seconds is no wake, and no stamp says it was found.
+TEST_F(GetWakeUpDate, AnEndBeyondTheDaemonsRangeIsNoWake) {
+  phone.addEvent({at("09:00:00"), static_cast<time_t>(INT32_MAX) + 100});
+  setMiddleOfEvent(true);
+  EXPECT_EQ(getWakeUpDate(at("09:30:00")), 0);
+  EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), nullptr);
+}
+
 TEST(GetWakeUpDateOnOldSystems, ReadTheEventTable) {
   Phone phone("4.2.1");
-  setFakeNow("2026-12-07 09:00:00");
   phone.addEvent({.start = localTime("2026-11-30 10:30:00"), .end = localTime("2026-11-30 11:00:00"),
                   .occurrences = {localTime("2026-12-07 10:30:00")}});
   phone.addEvent({localTime("2026-12-07 11:00:00"), localTime("2026-12-07 12:00:00")});
   VersionMajor = 4;
-  EXPECT_EQ(getWakeUpDate(), localTime("2026-12-07 10:30:00"));
+  EXPECT_EQ(getWakeUpDate(localTime("2026-12-07 09:00:00")), localTime("2026-12-07 10:30:00"));
   VersionMajor = 7;
-  EXPECT_EQ(getWakeUpDate(), 0);
+  EXPECT_EQ(getWakeUpDate(localTime("2026-12-07 09:00:00")), 0);
 }
 
 std::vector<std::pair<std::string, time_t>> wakes() {

@@ -1,5 +1,6 @@
 #include "daemon/RunControl.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,14 +14,19 @@
 #include "daemon/EventDetection.h"
 #include "daemon/NextWake.h"
 #include "daemon/ShellCommand.h"
+#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSException.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
 
 namespace {
+
+// Passes in a row that find the calendar locked before the daemon gives up for a minute.
+constexpr int kLockedCalendarPasses = 6;
 
 // A system preference file as a whole dictionary; one that cannot be read is empty.
 std::unique_ptr<NSMutableDictionary> systemPreferences(const char* phonePath) {
@@ -76,14 +82,14 @@ void exitBecauseDisabled() {
   exit(0);
 }
 
-void Mutaro() {
-  if (haveEvent()) {
+void Mutaro(time_t now) {
+  if (haveEvent(now)) {
     NSLog("Has an event............");
     runShellCommand("./Mutarodh 1");
   }
 }
 
-bool haveEvent() {
+bool haveEvent(time_t now) {
   NSLog("Check if event in progress");
   bool inProgress = false;
   if (!readPlistBool(kEventInProgress, &inProgress)) {
@@ -94,12 +100,16 @@ bool haveEvent() {
 
   if (inProgress) {
     setMiddleOfEvent(true);
-    if (eventEnded()) leaveEvent("Not reverting - Current Event was disabled");
+    if (eventEnded(now)) leaveEvent("Not reverting - Current Event was disabled");
     return false;
   }
 
-  if (eventStarted()) {
+  if (eventStarted(now)) {
     updatePlistBool(kEventInProgress, true);
+    // A release belongs to the event it was given in: one left from before this event would keep
+    // its end from giving the sounds back.
+    bool released = false;
+    if (readPlistBool(kDisableEventSwitch, &released) && released) updatePlistBool(kDisableEventSwitch, false);
     saveOriginalSettings();
     setMiddleOfEvent(true);
     return true;
@@ -107,19 +117,24 @@ bool haveEvent() {
   return false;
 }
 
-bool eventStarted() {
-  if (!runningEvent()) return false;
+bool eventStarted(time_t now) {
+  if (!runningEvent(now) || calendarBusy) return false;
   NSLog("Event started");
   return true;
 }
 
-bool eventEnded() {
-  if (runningEvent()) return false;
+bool eventEnded(time_t now) {
+  if (runningEvent(now) || calendarBusy) return false;
   NSLog("Event ended");
   return true;
 }
 
 void saveOriginalSettings() {
+  struct stat marker;
+  if (stat(devicePath(kMarkerPath).c_str(), &marker) == 0) {
+    NSLog("Silent profile already applied, keeping the saved sounds");
+    return;
+  }
   auto springboard = systemPreferences("/private/var/mobile/Library/Preferences/com.apple.springboard.plist");
   saveString(kSavedRingtone, springboard->stringForKey("ringtone"));
   updatePlistNumber(kSavedRingVibrate, springboard->intForKey("ring-vibrate").value_or(0));
@@ -141,22 +156,34 @@ void saveOriginalSettings() {
 void revertToOriginalSettings() { runShellCommand("./Mutarodh 0"); }
 
 void runPass() {
+  // One reading of the clock for the whole pass: detection and the next wake agree on "now", so
+  // an end that passes while the pass runs (the switcher alone takes seconds) is still ahead for
+  // the next wake, which then lies in the past and brings another pass at once.
+  const time_t passTime = time(nullptr);
+  calendarBusy = false;
   if (!needToRun()) exitBecauseDisabled();
 
   NSLog("*********** Checking for event - main thread");
-  Mutaro();
+  Mutaro(passTime);
 
-  int32_t wake = getWakeUpDate();
+  int32_t wake = getWakeUpDate(passTime);
   if (wake > 0) updateNextWake(static_cast<time_t>(wake));
 
   updatePlistString(kUpdatedExit, localTimeStamp().c_str());
 
   time_t now = time(nullptr);
-  // An event found in progress whose end is no longer ahead ended while this pass ran (it
-  // read the clock twice): one more pass gives the sounds back rather than leaving the phone
-  // silenced with no wake scheduled.
-  bool eventEndedDuringPass = wake <= 0 && readMiddleOfEvent();
-  if ((wake > 0 && wake < now + 60) || eventEndedDuringPass) {
+  if (calendarBusy) {
+    // A locked calendar is no answer: try again shortly, for about a minute, then leave the state
+    // as it is and come back in a minute.
+    static int lockedPasses = 0;
+    if (++lockedPasses < kLockedCalendarPasses) {
+      NSLog("Calendar DB locked - checking again in 10 seconds");
+      sleep(10);
+      return;
+    }
+    NSLog("Calendar DB still locked - checking again in a minute");
+    updateNextWake(now + 60);
+  } else if (wake > 0 && wake < now + 60) {
     NSLog("Next event is in the range of 60 seconds - main thread");
     sleep(10);
     return;

@@ -5,16 +5,21 @@
 // Stamps "Updated"; true only when "EnabledSwitch" is present and true.
 bool needToRun();
 
-// One event check; runs "./Mutarodh 1" when an event started.
-void Mutaro();
+#include <ctime>
 
-// The event state machine; true exactly when an event started in this call.
-bool haveEvent();
+// One event check at `now`, the pass's one reading of the clock; runs "./Mutarodh 1" when an
+// event started.
+void Mutaro(time_t now);
 
-bool eventStarted();  // an event is running now
-bool eventEnded();    // no event is running now
+// The event state machine; true exactly when an event started in this call. A calendar that a
+// writer keeps locked is no answer: the state stays as it is.
+bool haveEvent(time_t now);
 
-// Copies the phone's current sound settings into the settings file, one write per key.
+bool eventStarted(time_t now);  // an event is running at `now`
+bool eventEnded(time_t now);    // no event is running at `now`
+
+// Copies the phone's current sound settings into the settings file, one write per key; not
+// while the silent profile is applied (the marker file exists), when those are silenced values.
 void saveOriginalSettings();
 
 // Runs "./Mutarodh 0".
@@ -23,6 +28,6 @@ void revertToOriginalSettings();
 // The user switched the system off: revert an event in progress if need be, then exit 0.
 [[noreturn]] void exitBecauseDisabled();
 
-// One pass. Returns when the next boundary is less than 60 seconds ahead (after a 10-second
-// pause); otherwise ends the process.
+// One pass. Returns when the next boundary is less than 60 seconds ahead, or the calendar was
+// locked and the pass is to be tried again (after a 10-second pause); otherwise ends the process.
 void runPass();

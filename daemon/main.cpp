@@ -18,6 +18,8 @@
 #include "settings-store/SettingsStore.h"
 
 int main(int, char**) {
+  // Every printed line is out before the next step: SIGTERM ends the process without flushing.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
   NSLog("In main >>>");
 
   // At most 14 characters of the version text are parsed.

@@ -1,7 +1,11 @@
 // phonesim boot ROOT: runs the phone's long-lived processes on the device root ROOT until
-// phonesim gets SIGINT or SIGTERM, then stops them and returns 0.
+// phonesim gets SIGINT, SIGTERM or SIGHUP, then stops them and everything they started, and
+// returns 0 once all of it has ended.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,10 +22,15 @@
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Launcher.h"
+#include "platform/Foundation/DevicePath.h"
 
 extern char** environ;
 
 namespace {
+
+constexpr const char* kInstalledDaemon = "/Applications/Mutaro.app/Mutarod";
+// Held (flock) by the phone's boot while it runs.
+constexpr const char* kBootLockPath = "/private/var/sim/boot.lock";
 
 struct Child {
   std::string name;
@@ -86,17 +95,33 @@ void stopChildren(std::vector<Child>* children) {
 int bootCommand(const std::string& root) {
   char resolved[PATH_MAX];
   if (realpath(root.c_str(), resolved) == nullptr || !std::filesystem::is_directory(resolved)) {
-    std::fprintf(stderr, "phonesim: %s is not a device root (run phonesim init first)\n", root.c_str());
+    std::fprintf(stderr, "phonesim boot: %s is not a phone made by phonesim init\n", root.c_str());
     return 1;
   }
   // Every process of the phone, and every one they start, sees this root.
   useDeviceRoot(resolved);
+  if (!isSimulatedPhone() || access(devicePath(kInstalledDaemon).c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "phonesim boot: %s is not a phone made by phonesim init\n", resolved);
+    return 1;
+  }
+  // One boot per phone: a second launcher would start a second daemon beside the first.
+  std::error_code ignored;
+  std::filesystem::create_directories(devicePath("/private/var/sim"), ignored);
+  int bootLock = open(devicePath(kBootLockPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (bootLock < 0 || flock(bootLock, LOCK_EX | LOCK_NB) != 0) {
+    std::fprintf(stderr, "phonesim boot: %s is already booted\n", resolved);
+    return 1;
+  }
+  // Orphans of the phone's processes (a switcher whose daemon ended) come back to boot, which
+  // waits for them before it returns.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
 
   // Taken by sigwait; the children get the default mask back.
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
   sigaddset(&signals, SIGCHLD);
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
@@ -25,6 +26,8 @@ pid_t startDaemon(const std::string& root) {
   std::string console = devicePath(kDaemonConsolePath);
   pid_t pid = fork();
   if (pid != 0) return pid;
+  // A group of its own: the daemon's shell and switcher can be ended with it.
+  setpgid(0, 0);
   // The daemon starts with no signal blocked, whatever the launcher's thread blocks.
   sigset_t none;
   sigemptyset(&none);
@@ -47,6 +50,23 @@ void waitForNextPoll() {
   nanosleep(&wait, nullptr);
 }
 
+// Reaps what has ended in the daemons' groups, and forgets the groups that are gone.
+void reapGroups(std::vector<pid_t>* groups) {
+  std::erase_if(*groups, [](pid_t group) {
+    pid_t ended;
+    while ((ended = waitpid(-group, nullptr, WNOHANG)) > 0) {
+    }
+    return ended < 0 && errno == ECHILD;  // none of the group is left
+  });
+}
+
+// Ends a daemon's whole group and waits until none of it is left.
+void endGroup(pid_t group) {
+  kill(-group, SIGTERM);
+  while (waitpid(-group, nullptr, 0) > 0 || errno == EINTR) {
+  }
+}
+
 }  // namespace
 
 void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop) {
@@ -55,8 +75,10 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
   bool daemonWanted = true;  // the start at boot
   pid_t daemon = -1;
 
+  std::vector<pid_t> groups;  // the daemons' process groups, which may outlive their daemon
   while (!*stop) {
-    if (daemon > 0 && waitpid(daemon, nullptr, WNOHANG) == daemon) daemon = -1;
+    reapGroups(&groups);
+    if (daemon > 0 && kill(daemon, 0) != 0) daemon = -1;
 
     time_t now = time(nullptr);
     for (const ScheduledWake& wake : simulatedWakes()) {
@@ -68,14 +90,11 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
     }
     if (daemonWanted && daemon < 0) {
       daemon = startDaemon(root);
+      groups.push_back(daemon);
       daemonWanted = false;
     }
     waitForNextPoll();
   }
 
-  if (daemon > 0) {
-    kill(daemon, SIGTERM);
-    while (waitpid(daemon, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
+  for (pid_t group : groups) endGroup(group);
 }

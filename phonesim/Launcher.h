@@ -5,7 +5,9 @@
 #include <csignal>
 #include <string>
 
-// Runs until *stop becomes non-zero; then ends a daemon still running and returns.
+// Runs until *stop becomes non-zero; then ends a daemon still running, and everything it
+// started, and returns once they have ended. Each daemon runs in a process group of its own;
+// the calling process must be a child subreaper, so that the group's orphans come back to it.
 // The device root must be set in this process (MUTARO_DEVICE_ROOT).
 void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop);
 

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   set->add_option("ROOT", root, "device root directory")->required();
   set->add_option("ASSIGNMENTS", assignments, "KEY=VALUE")->required();
 
-  auto* boot = app.add_subcommand("boot", "run the phone until SIGINT/SIGTERM");
+  auto* boot = app.add_subcommand("boot", "run the phone until SIGINT, SIGTERM or SIGHUP");
   boot->add_option("ROOT", root, "device root directory")->required();
   auto* settingsApp = app.add_subcommand("app", "open the settings application in this terminal");
   settingsApp->add_option("ROOT", root, "device root directory")->required();

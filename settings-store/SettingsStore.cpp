@@ -117,8 +117,10 @@ void lockWithFile() {
         if (unlink(lockPath.c_str()) == 0) {
           NSLog("Lock file was deleted");
         } else {
+          // A lock that can never be removed must not hang the caller: it goes on unlocked.
           NSLog("--- Could not delete lock file");
-          return;  // a lock that can never be removed must not hang the caller
+          NSLog("--- Could not create the lock file");
+          return;
         }
         break;
       }

@@ -60,7 +60,8 @@ TEST_F(SettingsStoreTest, LocksLeftBehindAreBrokenAfterSixWaits) {
   waited = timed([&] { readPlistNumber("CalendarID", &calendar); }, &log);
   EXPECT_LT(waited, 4.5);
   EXPECT_EQ(calendar, 3);
-  EXPECT_NE(log.find("--- Could not delete lock file"), std::string::npos);
+  EXPECT_NE(log.find("] --- Could not delete lock file\n", 0), std::string::npos);
+  EXPECT_GT(log.find("] --- Could not create the lock file\n"), log.find("] --- Could not delete lock file\n"));
 }
 
 TEST_F(SettingsStoreTest, ConcurrentWritersLoseNoUpdate) {

@@ -12,6 +12,7 @@
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/Foundation/PropertyList.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
@@ -27,12 +28,13 @@ bool phoneFileExists(const char* phonePath) {
   return stat(devicePath(phonePath).c_str(), &info) == 0;
 }
 
-// Copies a system file to its ".orig" backup. When the silent profile was already applied
-// before this run, the system file may hold the bundle's replacement by now; the backup made
-// then holds the user's original and is kept.
-void backUp(const char* systemPath, const char* backupPath, bool silenceAlreadyApplied) {
-  if (silenceAlreadyApplied && phoneFileExists(backupPath)) {
-    NSLog("Silent profile already applied, keeping %s", backupPath);
+// Copies a system file to its ".orig" backup, unless the file in place is already the bundle's
+// replacement: then an earlier silence swapped it, and its backup holds the user's original.
+void backUp(const char* systemPath, const char* backupPath, const char* replacementPath) {
+  std::string current, replacement;
+  if (readWholeFile(devicePath(systemPath), &current) && readWholeFile(devicePath(replacementPath), &replacement) &&
+      current == replacement) {
+    NSLog("Already replaced, keeping %s", backupPath);
     return;
   }
   runShellCommand(copyFileCommand(systemPath, backupPath));
@@ -42,7 +44,17 @@ void writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const 
   if (preferences) preferences->writeToFileAtomically(path);
 }
 
-void silencePhone() {
+// Stores the level the revert restores; not over the level of a silence already applied, which
+// is the user's, while the level now is the silenced one.
+void storeVolume(const char* level, bool silenceAlreadyApplied) {
+  if (silenceAlreadyApplied) {
+    NSLog("Silent profile already applied, keeping the saved volume");
+    return;
+  }
+  updatePlistString(kVolume, level);
+}
+
+void silencePhone(bool silenceAlreadyApplied) {
   NSLog(">>>>> Silent phone");
   sendRingerState(kRingerOff);
   runShellCommand(killMediaServerCommand());
@@ -50,7 +62,7 @@ void silencePhone() {
   AVController::avController()->setVolume(0.0f);
   sleep(1);
   // Revert turns the volume up to full.
-  updatePlistString(kVolume, "1.0");
+  storeVolume("1.0", silenceAlreadyApplied);
   NSLog("Profiles are disabled");
 }
 
@@ -88,7 +100,7 @@ void silenceUserProfile(bool ringtone, bool vibrate, bool voicemail, bool newMai
   }
   if (!sms) {
     if (springBoard) springBoard->setInt(kSmsSoundKey, 1);
-    backUp(kSmsTonePath, kSmsToneBackupPath, silenceAlreadyApplied);
+    backUp(kSmsTonePath, kSmsToneBackupPath, kSilentSmsTonePath);
     runShellCommand(copyFileCommand(kSilentSmsTonePath, kSmsTonePath));
     springBoardChanged = true;
   }
@@ -141,7 +153,7 @@ void silenceUserProfile(bool ringtone, bool vibrate, bool voicemail, bool newMai
   sounds.reset();
   NSLog("silent volume...");
 
-  backUp(kSoundBehaviourPath, kSoundBehaviourBackupPath, silenceAlreadyApplied);
+  backUp(kSoundBehaviourPath, kSoundBehaviourBackupPath, kVibrateSoundBehaviourPath);
   runShellCommand(copyFileCommand(kVibrateSoundBehaviourPath, kSoundBehaviourPath));
 
   // The media server picks the swapped files up when it starts again.
@@ -156,7 +168,7 @@ void silenceUserProfile(bool ringtone, bool vibrate, bool voicemail, bool newMai
 
   char level[64];
   std::snprintf(level, sizeof level, "%f", volume);
-  updatePlistString(kVolume, level);
+  storeVolume(level, silenceAlreadyApplied);
 }
 
 }  // namespace
@@ -168,12 +180,12 @@ void doWork(bool ringtone, bool vibrate, bool voicemail, bool newMail, bool cale
   readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
 
   // A marker file that is already there means this is a second silence without a revert
-  // between; the backups of the first one must survive it.
+  // between: what the first one saved must survive it.
   bool silenceAlreadyApplied = phoneFileExists(kMarkerPath);
   runShellCommand(touchMarkerCommand());
 
   if (!profilesEnabled) {
-    silencePhone();
+    silencePhone(silenceAlreadyApplied);
   } else {
     silenceUserProfile(ringtone, vibrate, voicemail, newMail, calendar, sms, sentMail, lockUnlock,
                        keyboard, silenceAlreadyApplied);

@@ -96,14 +96,23 @@ TEST(Silence, AMissingFileIsLeftAloneButAnnouncedAndABinaryOneIsWrittenAsXml) {
   EXPECT_EQ(phone.plist(kMailPreferencesPath)->boolForKey("PlayNewMailSound"), false);
 }
 
-TEST(Silence, ASecondSilenceWithoutARevertKeepsTheOriginalBackups) {
+// A second silence without a revert between keeps what the first saved: the backups of the
+// files it swapped and the level to restore. A backup from an older cycle is never kept.
+TEST(Silence, ASecondSilenceKeepsWhatTheFirstSaved) {
   Phone phone;
-  phone.set({{kEnableProfilesSwitch, true}, {kSMSSwitch, false}});
+  phone.set({{kEnableProfilesSwitch, true}});
+  phone.write(kSmsToneBackupPath, "a tone of an older cycle");
+  AVController::avController()->setVolume(0.25f);
   const Sounds before = phone.sounds();
   phone.switcher("1");
+  phone.set({{kSMSSwitch, false}});
   phone.switcher("1");
   EXPECT_EQ(phone.read(kSmsToneBackupPath), before.smsTone);
   EXPECT_EQ(phone.read(kSoundBehaviourBackupPath), before.soundBehaviour);
+  EXPECT_EQ(phone.setting(kVolume), "0.250000");
+  phone.set({{kEnableProfilesSwitch, false}});
+  phone.switcher("1");
+  EXPECT_EQ(phone.setting(kVolume), "0.250000") << "not the silent-phone mode's full volume either";
 }
 
 }  // namespace

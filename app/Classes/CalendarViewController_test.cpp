@@ -56,12 +56,13 @@ TEST(CalendarChooser, WithOnlyTheFirstCalendarOrNoDatabaseThereIsJustAllCalendar
   Phone phone;
   phone.sql("DELETE FROM calendar WHERE rowid > 1");
   EXPECT_EQ(openChooser()->rowTitles(), Titles{"All Calendars"});
-  phone.remove("/private/var/mobile/Library/Calendar");
+  phone.remove(kCalendarDatabasePath);
   testing::internal::CaptureStderr();
   auto ui = openChooser();
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Faild to open database with message 'unable to open database file'."),
             std::string::npos);
   EXPECT_EQ(ui->rowTitles(), Titles{"All Calendars"});
+  EXPECT_FALSE(phone.exists(kCalendarDatabasePath)) << "no empty calendar in its place";
 }
 
 TEST(CalendarChooser, ATitleStatementThatCannotBePreparedLeavesTheListEmpty) {

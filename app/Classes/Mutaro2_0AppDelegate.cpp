@@ -7,6 +7,7 @@
 
 namespace {
 constexpr const char* kCalendarDatabase = "/private/var/mobile/Library/Calendar/Calendar.sqlitedb";
+constexpr int kBusyWaitMilliseconds = 3000;
 }  // namespace
 
 Mutaro2_0AppDelegate::~Mutaro2_0AppDelegate() {
@@ -23,7 +24,8 @@ void Mutaro2_0AppDelegate::applicationDidFinishLaunching(UIApplication*) {
 void Mutaro2_0AppDelegate::initializeDatabase() {
   setCalendarArray({});
   NSLog("Opening DB %s", kCalendarDatabase);
-  if (sqlite3_open(devicePath(kCalendarDatabase).c_str(), &database) != SQLITE_OK) {
+  // Never created: a missing calendar stays missing rather than becoming an empty one.
+  if (sqlite3_open_v2(devicePath(kCalendarDatabase).c_str(), &database, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     std::string message = sqlite3_errmsg(database);
     sqlite3_close(database);
     database = nullptr;
@@ -32,6 +34,8 @@ void Mutaro2_0AppDelegate::initializeDatabase() {
     return;
   }
   NSLog("DB opended");
+  // A writer holding the calendar is waited for a few seconds.
+  sqlite3_busy_timeout(database, kBusyWaitMilliseconds);
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(database, "SELECT rowid FROM calendar where rowid > 1", -1, &statement,
                          nullptr) == SQLITE_OK) {

@@ -8,19 +8,15 @@ std::string localTimeStamp(time_t when) {
   return text;
 }
 
-namespace {
-
-std::string utcText(time_t when, const char* pattern) {
+std::string dateDescription(time_t when) {
   struct tm utc;
+  gmtime_r(&when, &utc);
   char text[40];
-  if (gmtime_r(&when, &utc) == nullptr || strftime(text, sizeof text, pattern, &utc) == 0) {
-    return std::to_string(static_cast<long long>(when));
-  }
+  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S +0000", &utc);
   return text;
 }
 
-}  // namespace
-
-std::string dateDescription(time_t when) { return utcText(when, "%Y-%m-%d %H:%M:%S +0000"); }
-
-std::string iso8601(time_t when) { return utcText(when, "%Y-%m-%dT%H:%M:%SZ"); }
+std::string iso8601(time_t when) {
+  std::string description = dateDescription(when);  // "YYYY-MM-DD HH:MM:SS +0000"
+  return description.substr(0, 10) + "T" + description.substr(11, 8) + "Z";
+}

@@ -17,21 +17,21 @@ void rideOneEvent(Phone& phone, const std::function<void(const json&)>& whileSil
   json s;
   // The boot run sees the start 30 s ahead: it schedules the wake and stays for it.
   ASSERT_TRUE(phone.waitFor([](const json& st) { return mutaroWakes(st) == std::vector{iso8601(at("09:00:00"))}; },
-                            at("08:59:55"), &s)) << s.dump(1);
+                            at("08:59:58"), &s)) << s.dump(1);
   EXPECT_FALSE(silenced(s));
   // Silenced, the switcher done (it stores the volume last), the wake moved to the end.
   ASSERT_TRUE(phone.waitFor(
       [](const json& st) {
         return silenced(st) && st["settings"].contains(kVolume) && mutaroWakes(st) == std::vector{iso8601(at("09:02:00"))};
       },
-      at("09:00:40"), &s)) << s.dump(1);
+      at("09:01:30"), &s)) << s.dump(1);
   whileSilenced(s);
   EXPECT_FALSE(phone.waitFor(released, at("09:01:55"), &s)) << "released before the event's end";
-  ASSERT_TRUE(phone.waitFor(released, at("09:02:40"), &s)) << s.dump(1);
+  ASSERT_TRUE(phone.waitFor(released, at("09:03:30"), &s)) << s.dump(1);
   EXPECT_GE(s["settings"][kUpdatedRevert].get<std::string>(), "2026-12-07 09:02:00");
   EXPECT_EQ(phone.count("Event started"), 1);
   EXPECT_EQ(phone.count("Event ended"), 1);
-  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:03:00")));
+  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:04:00")));
 }
 
 TEST(EventRoad, OneEventInSilentPhoneMode) {
@@ -64,9 +64,9 @@ TEST(EventRoad, OneEventInUserProfileMode) {
 void expectOneSilence(Phone& phone, time_t from, time_t to) {
   json s;
   phone.boot(from - 30, kSpeed);
-  ASSERT_TRUE(phone.waitFor(silenced, from + 30, &s)) << s.dump(1);
+  ASSERT_TRUE(phone.waitFor(silenced, from + 90, &s)) << s.dump(1);
   EXPECT_FALSE(phone.waitFor(released, to - 5, &s)) << "released in between: " << s.dump(1);
-  ASSERT_TRUE(phone.waitFor(released, to + 40, &s)) << s.dump(1);
+  ASSERT_TRUE(phone.waitFor(released, to + 90, &s)) << s.dump(1);
   EXPECT_EQ(phone.count("Changed"), 1);
   EXPECT_EQ(phone.count("Reverted"), 1);
 }

@@ -1,7 +1,10 @@
 // What the user and the phone do during an event on a booted phone: the settings
 // application's switches, and a daemon killed halfway.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+
+#include <chrono>
 
 #include "tests/support/Phone.h"
 
@@ -21,8 +24,8 @@ class UserActions : public testing::Test {
   void bootIntoTheEvent() {
     phone.boot(at("08:59:30"), kSpeed);
     json s;
-    ASSERT_TRUE(phone.waitFor(silenced, at("09:00:30"), &s)) << s.dump(1);
-    ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:01:00")));
+    ASSERT_TRUE(phone.waitFor(silenced, at("09:01:20"), &s)) << s.dump(1);
+    ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:01:45")));
   }
   void tap(const char* title) { ASSERT_TRUE(phone.run({"tap-switch", title}, {.clock = phone.clock()}).exited(0)); }
 
@@ -39,7 +42,7 @@ TEST_F(UserActions, DisableEventRestoresAtOnceAndTheEventsEndRevertsNothing) {
   EXPECT_EQ(phone.sounds(), before);
   ASSERT_TRUE(phone.waitFor(
       [](const json& st) { return st["settings"][kEventInProgress] == false && st["settings"][kDisableEventSwitch] == false; },
-      at("09:02:40")));
+      at("09:03:30")));
   EXPECT_EQ(phone.count("Not reverting - Current Event was disabled"), 1);
   EXPECT_EQ(phone.count("Reverted"), 0) << "no second revert at the event's end";
   EXPECT_EQ(phone.sounds(), before);
@@ -53,7 +56,7 @@ TEST_F(UserActions, EnabledOffRestoresAtOnceAndTheDaemonStaysAway) {
   EXPECT_EQ(phone.sounds(), before);
   // The wake at the event's end starts the daemon, which finds itself disabled.
   ASSERT_TRUE(phone.waitFor([&](const json&) { return phone.count("Exit Application. Mutaro is disabled") > 0; },
-                            at("09:02:40")));
+                            at("09:03:30")));
   EXPECT_EQ(phone.count("Reverted"), 0);
   EXPECT_EQ(phone.sounds(), before);
 }
@@ -71,17 +74,44 @@ TEST_F(UserActions, ADaemonKilledAfterItsRevertBeforeItsStateWriteIsMendedByTheN
   bootIntoTheEvent();
   json s;
   ASSERT_TRUE(phone.waitFor([&](const json&) { return phone.exists(std::string(kBundleDirectory) + "/killed-once"); },
-                            at("09:02:40")));
-  ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:03:00"), &s));
+                            at("09:03:30")));
+  ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:04:00"), &s));
   EXPECT_EQ(s["settings"][kEventInProgress], true) << "the state write was lost with the daemon";
 
   // Started again, the daemon finds the event over and reverts once more.
   time_t resume = phone.now();
   phone.shutdown();
   phone.boot(resume, kSpeed);
-  ASSERT_TRUE(phone.waitFor(released, resume + 40, &s)) << s.dump(1);
+  ASSERT_TRUE(phone.waitFor(released, resume + 90, &s)) << s.dump(1);
   EXPECT_EQ(phone.count("Reverted"), 2);
   EXPECT_EQ(phone.sounds(), before);
+}
+
+}  // namespace
+
+namespace {
+
+// Stopping a booted phone ends everything it started, a switcher halfway through included; a
+// phone runs one boot at a time, and only a phone made by phonesim init boots.
+TEST(Boot, StopsEverythingItStartedAndRunsOnlyOnAPhoneOfItsOwn) {
+  Phone phone;
+  phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\necho $$ > switcher.pid\nexec sleep 600\n");
+  chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
+  phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 09:02:00")});
+  phone.boot(localTime("2026-12-07 09:00:10"), 30);
+  const std::string pidFile = std::string(kBundleDirectory) + "/switcher.pid";
+  ASSERT_TRUE(eventually(10, [&] { return !phone.read(pidFile).empty(); }));
+  Outcome second = phone.run({"phonesim", "boot", phone.root()});
+  EXPECT_TRUE(second.exited(1));
+  EXPECT_NE(second.err.find("is already booted"), std::string::npos) << second.err;
+
+  auto stopping = std::chrono::steady_clock::now();
+  phone.shutdown();  // gives up, and kills what is left, after 20 s
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(10)) << "the switcher outlived its phone";
+  EXPECT_NE(kill(std::stoi(phone.read(pidFile)), 0), 0);
+  Outcome notAPhone = phone.run({"phonesim", "boot", phone.at(kBundleDirectory)});
+  EXPECT_TRUE(notAPhone.exited(1));
+  EXPECT_NE(notAPhone.err.find("is not a phone"), std::string::npos) << notAPhone.err;
 }
 
 }  // namespace

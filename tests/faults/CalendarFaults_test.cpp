@@ -2,6 +2,7 @@
 // hostile or broken rows: the daemon never crashes, never starts an event from a broken row,
 // and never lets a description reach a format string or a shell.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "tests/support/Phone.h"
 
@@ -100,15 +101,39 @@ TEST_F(CalendarFaults, BrokenRowsAreNoEvent) {
   expectNoEvent(runDaemon());
 }
 
-// A date beyond signed 32-bit seconds must not become a boundary in the past, which would keep
-// the daemon polling for ever.
+// A date beyond signed 32-bit seconds must not become a boundary in the past, nor, as the end of
+// an event in progress, leave the daemon polling for ever.
 TEST_F(CalendarFaults, ADateBeyondTheDaemonsRangeDoesNotKeepItRunning) {
   const int64_t wrapped = (int64_t{1} << 32) + now - 3600;
   phone.sql("INSERT INTO CalendarItem (start_date, end_date) VALUES (" + std::to_string(wrapped - 978307200) + ", " +
-            std::to_string(wrapped + 3600 - 978307200) + ")");
-  Outcome run = phone.run({"./Mutarod"}, {.clock = kClock, .timeout = 15});
-  EXPECT_TRUE(run.exited(0));
-  EXPECT_EQ(run.err.find("Next event is in the range of 60 seconds"), std::string::npos);
+            std::to_string(wrapped + 3600 - 978307200) + "), (" + std::to_string(now - 5 - 978307200) + ", " +
+            std::to_string(int64_t{1} << 31) + ")");
+  for (bool inEvent : {false, true}) {
+    phone.set({{kEventInProgress, inEvent}});
+    Outcome run = phone.run({"./Mutarod"}, {.clock = kClock, .timeout = 15});
+    EXPECT_TRUE(run.exited(0)) << inEvent;
+    EXPECT_EQ(run.err.find("Next event is in the range of 60 seconds"), std::string::npos) << inEvent;
+    EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), nullptr);
+  }
+}
+
+// A writer that keeps the calendar locked is no answer: an event in progress is not ended, the
+// daemon tries again for about a minute, then leaves the state and comes back a minute later.
+TEST_F(CalendarFaults, ALockedCalendarChangesNothingAndIsTriedAgain) {
+  addRunning(0, std::nullopt);
+  ASSERT_TRUE(runDaemon().exited(0));
+  sqlite3* writer = nullptr;
+  sqlite3_open(phone.at(kCalendarDatabasePath).c_str(), &writer);
+  sqlite3_exec(writer, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+  Outcome locked = runDaemon(clockAt("2026-12-07 09:30:00", 20));
+  sqlite3_close(writer);
+  EXPECT_EQ(logMessages(locked.err).back(), "Exit main program thread - NEW NEW NEW");
+  std::vector<std::string> messages = logMessages(locked.err);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "Calendar DB locked - checking again in 10 seconds"), 5);
+  EXPECT_EQ(locked.err.find("Event ended"), std::string::npos);
+  EXPECT_EQ(phone.setting(kEventInProgress), true);
+  EXPECT_TRUE(phone.exists(kMarkerPath));
+  EXPECT_GE(mutaroWakes(phone.status()), std::vector{iso8601(localTime("2026-12-07 09:31:00"))});
 }
 
 }  // namespace

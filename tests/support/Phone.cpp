@@ -50,6 +50,12 @@ time_t localTime(const std::string& text) {
   return mktime(&parts);
 }
 
+void PrintTo(const Sounds& sounds, std::ostream* out) {
+  for (const auto& [file, values] : sounds.preferences) *out << file << ":\n" << values;
+  *out << "SMS tone " << sounds.smsTone.size() << " bytes, behaviour table " << sounds.soundBehaviour.size()
+       << " bytes, volume " << sounds.volume;
+}
+
 std::string randomBytes(size_t size, unsigned seed) {
   std::mt19937 random(seed);
   std::string bytes(size, '\0');

@@ -53,6 +53,7 @@ struct Sounds {
   double volume = -1;
   bool operator==(const Sounds&) const = default;
 };
+void PrintTo(const Sounds& sounds, std::ostream* out);
 
 // `size` bytes of noise, the same for the same seed.
 std::string randomBytes(size_t size, unsigned seed);

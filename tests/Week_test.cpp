@@ -1,0 +1,84 @@
+// A week of a timetable: the daemon started at each wake it schedules, as the phone would, and
+// after each run the silence and the next wake held against the timetable's own intervals.
+#include <gtest/gtest.h>
+
+#include "tests/support/Phone.h"
+
+namespace {
+
+struct Entry {
+  time_t start, end;
+  int availability;
+  std::optional<std::string> notes;
+  int calendar;
+  bool allDay;
+  bool qualifies;  // what the test expects of it, the calendar watched being 1
+};
+
+time_t at(const std::string& day, const char* time) { return localTime("2026-12-" + day + " " + time); }
+
+TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
+  Phone phone;
+  phone.set({{kCalendarID, 1}});
+  std::vector<Entry> timetable = {
+      {at("08", "14:00:00"), at("08", "15:00:00"), 0, std::nullopt, 1, false, true},  // back to back
+      {at("08", "15:00:00"), at("08", "16:00:00"), 0, "", 1, false, true},
+      {at("09", "10:00:00"), at("09", "11:00:00"), 0, std::nullopt, 1, false, true},  // overlapping
+      {at("09", "10:30:00"), at("09", "11:30:00"), 1, "quiet !silent", 1, false, true},
+      {at("10", "13:00:00"), at("10", "14:00:00"), 1, "free", 1, false, false},
+      {at("10", "16:00:00"), at("10", "17:00:00"), 0, "call me !RING", 1, false, false},
+      {at("11", "00:00:00"), at("11", "23:59:59"), 0, std::nullopt, 1, true, false},
+      {at("11", "10:00:00"), at("11", "11:00:00"), 0, std::nullopt, 2, false, false},  // another calendar
+  };
+  for (const Entry& entry : timetable) {
+    phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar, entry.allDay});
+  }
+  // Weekly and daily, each first occurring in the week before.
+  const time_t week = 7 * 86400, day = 86400;
+  Event standup{at("07", "09:00:00") - week, at("07", "09:15:00") - week};
+  Event lunch{at("04", "12:00:00"), at("04", "12:30:00"), 1, "!silent"};
+  for (int i = 0; i < 3; ++i) standup.occurrences.push_back(standup.start + i * week);
+  for (int i = 0; i < 6; ++i) lunch.occurrences.push_back(lunch.start + i * day);
+  phone.addEvent(standup);
+  phone.addEvent(lunch);
+  for (const Event* recurring : {&standup, &lunch}) {
+    for (time_t start : recurring->occurrences) {
+      timetable.push_back({start, start + recurring->end - recurring->start, 0, std::nullopt, 1, false, true});
+    }
+  }
+
+  auto inEvent = [&](time_t t) {
+    return std::any_of(timetable.begin(), timetable.end(), [&](const Entry& e) { return e.qualifies && e.start <= t && t <= e.end; });
+  };
+  // The next boundary the daemon must wake for: the next end while in an event, else the next start.
+  auto nextBoundary = [&](time_t t) {
+    time_t next = 0;
+    for (const Entry& e : timetable) {
+      time_t moment = inEvent(t) ? e.end : e.start;
+      if (e.qualifies && moment >= t && (next == 0 || moment < next)) next = moment;
+    }
+    return next;
+  };
+
+  int runs = 0;
+  for (time_t wake = at("07", "00:00:00"); wake < at("14", "00:00:00") && runs < 30; ++runs) {
+    struct tm local;
+    localtime_r(&wake, &local);
+    char text[32];
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    ASSERT_TRUE(phone.daemon(clockAt(text, 20)).exited(0)) << text;
+    // The daemon leaves once no boundary is within a minute of its last pass.
+    time_t left = localTime(phone.setting(kUpdatedExit).get<std::string>());
+    EXPECT_LT(left - wake, 60) << text;
+    EXPECT_EQ(phone.exists(kMarkerPath), inEvent(left)) << text;
+    EXPECT_EQ(phone.setting(kEventInProgress), inEvent(left)) << text;
+    std::vector<std::string> wakes = mutaroWakes(phone.status());
+    ASSERT_EQ(wakes, std::vector{iso8601(nextBoundary(left))}) << text;
+    struct tm utc = {};
+    strptime(wakes[0].c_str(), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    wake = timegm(&utc);
+  }
+  EXPECT_EQ(runs, 15) << "one run per boundary of the week";
+}
+
+}  // namespace
