@@ -10,6 +10,12 @@ constexpr const char* kCalendarDatabasePath = "/private/var/mobile/Library/Calen
 // Inserted into the statements through %s, quotes included.
 constexpr const char* kExclusionPattern = "'%!RING%'";
 
+// The conditions every calendar statement puts on its rows, the exclusion pattern to be inserted
+// through %s: a timed event, and notes that do not carry "!RING" in any letter case.
+#define CALENDAR_TIMED_EVENT "all_day = 0"
+#define CALENDAR_NOT_EXCLUDED "(description is null or length(description) = 0 or upper(description) not like %s)"
+#define CALENDAR_QUALIFYING_ROWS CALENDAR_TIMED_EVENT " and " CALENDAR_NOT_EXCLUDED
+
 enum class CalendarMatch {
   None,            // the row does not count
   AllCalendars,    // every calendar is watched and the row is busy or marked "!silent"

@@ -22,11 +22,11 @@ bool formatEventStatement(char* statement, size_t size, int32_t now) {
   int written;
   if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%ld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from event where %d >= start_date+978307200 and %d <= end_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by start_date asc",
+        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%ld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from event where %d >= start_date+978307200 and %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
         static_cast<long>(now), now, now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%ld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from CalendarItem where %d >= start_date+978307200 and %d <= end_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by start_date asc",
+        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%ld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from CalendarItem where %d >= start_date+978307200 and %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
         static_cast<long>(now), now, now, kExclusionPattern);
   }
   return fits(written, size);
@@ -39,11 +39,11 @@ bool formatOccurrenceStatement(char* statement, size_t size, int32_t now) {
   int written;
   if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date",
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date",
         static_cast<long>(now), now, now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date",
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date",
         static_cast<long>(now), now, now, kExclusionPattern);
   }
   return fits(written, size);

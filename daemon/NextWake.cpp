@@ -44,19 +44,19 @@ bool formatOneOffStatement(char* statement, size_t size, bool inEvent, int32_t n
   int written;
   if (!inEvent && VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from event where %d <= start_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by start_date asc",
+        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from event where %d <= start_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
         now, kExclusionPattern);
   } else if (!inEvent) {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from CalendarItem where %d <= start_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by start_date asc",
+        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from CalendarItem where %d <= start_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
         now, kExclusionPattern);
   } else if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from event where %d <= end_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by end_date asc",
+        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from event where %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by end_date asc",
         now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from CalendarItem where %d <= end_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by end_date asc",
+        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from CalendarItem where %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by end_date asc",
         now, kExclusionPattern);
   }
   return fits(written, size);
@@ -69,19 +69,19 @@ bool formatRecurringStatement(char* statement, size_t size, bool inEvent, int32_
   int written;
   if (!inEvent && VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date asc",
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date asc",
         now, kExclusionPattern);
   } else if (!inEvent) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200 and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date asc",
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date asc",
         now, kExclusionPattern);
   } else if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date+end_date-start_date asc",
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date+end_date-start_date asc",
         now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and all_day = 0 and (description is null or length(description) = 0 or upper(description) not like %s) order by occurrence_date+end_date-start_date asc",
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date+end_date-start_date asc",
         now, kExclusionPattern);
   }
   return fits(written, size);
