@@ -29,10 +29,7 @@ int appCommand(const std::string& root) {
     // The application writes paths under the root into shell command lines.
     return fail(phone + " has blanks or shell metacharacters; a device root cannot");
   }
-  useDeviceRoot(phone);
-  if (!isSimulatedPhone()) {
-    return fail(phone + " is not a simulated phone; run \"phonesim init " + phone + "\" first");
-  }
+  if (!openPhone("app", phone)) return 1;
   const std::string bundle = devicePath(kBundleDirectory);
   const std::string program = bundle + "/Mutaro";
   if (access(program.c_str(), X_OK) != 0) {
