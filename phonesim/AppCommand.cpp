@@ -3,8 +3,10 @@
 #include <errno.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -19,6 +21,18 @@ constexpr const char* kBundleDirectory = "/Applications/Mutaro.app";
 int fail(const std::string& message) {
   std::cerr << "phonesim app: " << message << "\n";
   return 1;
+}
+
+// After an application that could not put the terminal back itself: its modes as they were,
+// the main screen instead of the application's alternate one, and a visible cursor, with the
+// attributes reset.
+void restoreTerminal(const termios* saved) {
+  if (saved != nullptr) tcsetattr(STDIN_FILENO, TCSADRAIN, saved);
+  if (isatty(STDOUT_FILENO)) {
+    static const char kBackToMainScreen[] = "\033[0m\033[?1049l\033[?25h\r\n";
+    ssize_t ignored = write(STDOUT_FILENO, kBackToMainScreen, sizeof kBackToMainScreen - 1);
+    (void)ignored;
+  }
 }
 
 }  // namespace
@@ -36,6 +50,8 @@ int appCommand(const std::string& root) {
     return fail("Mutaro is not installed in " + phone + "; build it, then run \"phonesim init " + phone + "\"");
   }
 
+  termios savedModes;
+  const bool modesSaved = tcgetattr(STDIN_FILENO, &savedModes) == 0;
   pid_t child = fork();
   if (child < 0) return fail("cannot start Mutaro");
   if (child == 0) {
@@ -55,5 +71,9 @@ int appCommand(const std::string& root) {
   sigaction(SIGINT, &savedInterrupt, nullptr);
   sigaction(SIGQUIT, &savedQuit, nullptr);
   if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  restoreTerminal(modesSaved ? &savedModes : nullptr);
+  const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  std::cerr << "phonesim app: Mutaro ended by signal " << signal << " (" << strsignal(signal)
+            << "); the terminal is put back\n";
+  return 128 + signal;
 }
