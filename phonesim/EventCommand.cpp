@@ -35,8 +35,9 @@ int fail(const std::string& message) {
 }
 
 std::string outOfRange(const std::string& option, long long when) {
-  return option + " lies " + (when > kLatestMoment ? "after " + dateDescription(kLatestMoment) : "before " + dateDescription(kEarliestMoment)) +
-         ", beyond what the calendar's 32-bit seconds can hold";
+  std::string edge = when > kLatestMoment ? "after " + dateDescription(kLatestMoment)
+                                          : "before " + dateDescription(kEarliestMoment);
+  return option + " lies " + edge + ", beyond what the calendar's 32-bit seconds can hold";
 }
 
 // "T": Unix seconds, or "+N" / "-N" seconds from now. An error message when it is neither or
