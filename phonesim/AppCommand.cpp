@@ -3,8 +3,10 @@
 #include <errno.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -21,6 +23,18 @@ int fail(const std::string& message) {
   return 1;
 }
 
+// After an application that could not put the terminal back itself: its modes as they were,
+// the main screen instead of the application's alternate one, and a visible cursor, with the
+// attributes reset.
+void restoreTerminal(const termios* saved) {
+  if (saved != nullptr) tcsetattr(STDIN_FILENO, TCSADRAIN, saved);
+  if (isatty(STDOUT_FILENO)) {
+    static const char kBackToMainScreen[] = "\033[0m\033[?1049l\033[?25h\r\n";
+    ssize_t ignored = write(STDOUT_FILENO, kBackToMainScreen, sizeof kBackToMainScreen - 1);
+    (void)ignored;
+  }
+}
+
 }  // namespace
 
 int appCommand(const std::string& root) {
@@ -29,16 +43,15 @@ int appCommand(const std::string& root) {
     // The application writes paths under the root into shell command lines.
     return fail(phone + " has blanks or shell metacharacters; a device root cannot");
   }
-  useDeviceRoot(phone);
-  if (!isSimulatedPhone()) {
-    return fail(phone + " is not a simulated phone; run \"phonesim init " + phone + "\" first");
-  }
+  if (!openPhone("app", phone)) return 1;
   const std::string bundle = devicePath(kBundleDirectory);
   const std::string program = bundle + "/Mutaro";
   if (access(program.c_str(), X_OK) != 0) {
     return fail("Mutaro is not installed in " + phone + "; build it, then run \"phonesim init " + phone + "\"");
   }
 
+  termios savedModes;
+  const bool modesSaved = tcgetattr(STDIN_FILENO, &savedModes) == 0;
   pid_t child = fork();
   if (child < 0) return fail("cannot start Mutaro");
   if (child == 0) {
@@ -58,5 +71,9 @@ int appCommand(const std::string& root) {
   sigaction(SIGINT, &savedInterrupt, nullptr);
   sigaction(SIGQUIT, &savedQuit, nullptr);
   if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  restoreTerminal(modesSaved ? &savedModes : nullptr);
+  const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  std::cerr << "phonesim app: Mutaro ended by signal " << signal << " (" << strsignal(signal)
+            << "); the terminal is put back\n";
+  return 128 + signal;
 }

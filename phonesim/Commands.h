@@ -4,10 +4,16 @@
 #include <string>
 #include <vector>
 
-int initCommand(const std::string& root, const std::string& iosVersion);
-// With `summary`, one line of what a person watches change: event, marker, volume, ringer,
-// status-bar images and the system ringtone.
-int statusCommand(const std::string& root, bool summary = false);
+// Refuses a folder that holds other things than a phone unless `force` is given.
+int initCommand(const std::string& root, const std::string& iosVersion, bool force);
+
+enum class StatusForm {
+  Auto,     // one screen for a person when standard output is a terminal, else JSON
+  Screen,   // one screen for a person
+  Json,     // every fact as one JSON object
+  Summary,  // one line of what a person watches change, for scripts that print it
+};
+int statusCommand(const std::string& root, StatusForm form);
 
 struct EventOptions {
   std::string root;
@@ -18,17 +24,26 @@ struct EventOptions {
   int availability = 0;
   std::optional<std::string> notes;
   bool allDay = false;
-  std::optional<long> every;  // seconds between occurrences
-  std::optional<int> count;   // number of occurrences
+  std::optional<long long> every;  // seconds between occurrences
+  std::optional<long long> count;  // number of occurrences
 };
 int eventCommand(const EventOptions& options);
 
-// Writes settings keys: KEY=true|false|INTEGER|TEXT, KEY= removes the key.
-int setCommand(const std::string& root, const std::vector<std::string>& assignments);
+// Writes settings keys in one update of the settings file, each value parsed by its key's
+// type; KEY= removes the key. Unknown keys are refused unless `force` is given.
+int setCommand(const std::string& root, const std::vector<std::string>& assignments, bool force);
 
 int bootCommand(const std::string& root);
 int appCommand(const std::string& root);
-int logCommand(const std::string& root);
+struct LogOptions {
+  std::string root;
+  std::string program;  // "" for every program
+  std::string since;    // "" for the whole log
+  std::string grep;     // "" for every line
+  bool follow = false;
+  bool quietLocks = false;
+};
+int logCommand(const LogOptions& options);
 
 // The directory that holds phonesim and the other built programs.
 std::string binDirectory();

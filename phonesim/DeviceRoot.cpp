@@ -1,10 +1,9 @@
 #include "phonesim/DeviceRoot.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
-
-#include "platform/Foundation/DevicePath.h"
 
 namespace fs = std::filesystem;
 
@@ -37,7 +36,34 @@ void useDeviceRoot(const std::string& absoluteRoot) {
   }
 }
 
-bool isSimulatedPhone() {
+DeviceRootKind deviceRootKind(const std::string& absoluteRoot) {
   std::error_code error;
-  return fs::is_symlink(devicePath("/var"), error) && fs::is_directory(devicePath("/private/var"), error);
+  fs::file_status status = fs::status(absoluteRoot, error);
+  if (!fs::exists(status)) return DeviceRootKind::Missing;
+  if (!fs::is_directory(status)) return DeviceRootKind::NotAFolder;
+  if (fs::is_symlink(fs::path(absoluteRoot) / "var", error) &&
+      fs::is_directory(fs::path(absoluteRoot) / "private" / "var", error)) {
+    return DeviceRootKind::Phone;
+  }
+  return fs::is_empty(absoluteRoot, error) ? DeviceRootKind::EmptyFolder : DeviceRootKind::OtherFolder;
+}
+
+std::optional<std::string> openPhone(const char* command, const std::string& root) {
+  const std::string phone = absoluteDeviceRoot(root);
+  const DeviceRootKind kind = deviceRootKind(phone);
+  if (kind == DeviceRootKind::Phone) {
+    useDeviceRoot(phone);
+    return phone;
+  }
+  const char* why = kind == DeviceRootKind::Missing      ? "there is nothing there"
+                    : kind == DeviceRootKind::NotAFolder  ? "it is a file, not a folder"
+                    : kind == DeviceRootKind::EmptyFolder ? "the folder is empty"
+                                                          : "the folder holds other files and no phone";
+  std::fprintf(stderr, "phonesim %s: %s is not a simulated phone: %s", command, phone.c_str(), why);
+  // Only where init would not lay a phone over someone's files.
+  if (kind == DeviceRootKind::Missing || kind == DeviceRootKind::EmptyFolder) {
+    std::fprintf(stderr, "; \"phonesim init %s\" makes one there", phone.c_str());
+  }
+  std::fprintf(stderr, "\n");
+  return std::nullopt;
 }

@@ -1,39 +1,61 @@
 // phonesim event: adds a calendar event, and with --every/--count the occurrences of a
-// recurring one, to the phone's calendar database.
+// recurring one, to the phone's calendar database, and says what was added and whether the
+// daemon would silence the phone for it.
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "DeviceRoot.h"
-#include "platform/Foundation/DevicePath.h"
+#include "daemon/CalendarRow.h"
 #include "platform/Foundation/NSDate.h"
+#include "platform/Foundation/NSMutableDictionary.h"
+#include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsPaths.h"
 
 namespace {
 
-constexpr const char* kCalendarDatabase = "/private/var/mobile/Library/Calendar/Calendar.sqlitedb";
+constexpr long long kMostOccurrences = 10000;
+constexpr long long kProgressFrom = 1000;  // occurrences; fewer are added in a blink
+// The calendar keeps signed 32-bit seconds counted from 2001.
+constexpr long long kLatestMoment = std::numeric_limits<int32_t>::max();
+constexpr long long kEarliestMoment = std::numeric_limits<int32_t>::min() + kReferenceDateOffset;
 
-// "T": Unix seconds, or "+N" / "-N" seconds from now. False when the text is not one of them.
-bool parseMoment(const std::string& text, time_t now, long long* moment) {
-  if (text.empty()) return false;
-  bool relative = text[0] == '+' || text[0] == '-';
+int fail(const std::string& message) {
+  std::cerr << "phonesim event: " << message << "\n";
+  return 1;
+}
+
+std::string outOfRange(const std::string& option, long long when) {
+  std::string edge = when > kLatestMoment ? "after " + dateDescription(kLatestMoment)
+                                          : "before " + dateDescription(kEarliestMoment);
+  return option + " lies " + edge + ", beyond what the calendar's 32-bit seconds can hold";
+}
+
+// "T": Unix seconds, or "+N" / "-N" seconds from now. An error message when it is neither or
+// lies beyond the calendar's range.
+std::string parseMoment(const std::string& option, const std::string& text, time_t now, long long* moment) {
+  bool relative = !text.empty() && (text[0] == '+' || text[0] == '-');
   errno = 0;
   char* end = nullptr;
   long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end == text.c_str() || *end != '\0') return false;
-  if (relative) value += static_cast<long long>(now);
-  // The calendar stores signed 32-bit seconds.
-  if (value < std::numeric_limits<int32_t>::min() + kReferenceDateOffset ||
-      value > std::numeric_limits<int32_t>::max()) {
-    return false;
+  if (text.empty() || end == text.c_str() || *end != '\0') {
+    return option + " " + text + ": give Unix seconds, or +N / -N seconds from now";
   }
+  if (errno == ERANGE || (relative && __builtin_add_overflow(value, static_cast<long long>(now), &value))) {
+    return outOfRange(option, text[0] == '-' ? kEarliestMoment - 1 : kLatestMoment + 1);
+  }
+  if (value < kEarliestMoment || value > kLatestMoment) return outOfRange(option, value);
   *moment = value;
-  return true;
+  return "";
 }
 
 class Database {
@@ -64,38 +86,95 @@ bool tableExists(sqlite3* db, const char* name) {
   return sqlite3_step(query.get()) == SQLITE_ROW;
 }
 
-int fail(const std::string& message) {
-  std::cerr << "phonesim event: " << message << "\n";
-  return 1;
+struct Calendar {
+  int id;
+  std::string title;
+};
+
+std::vector<Calendar> calendars(sqlite3* db) {
+  std::vector<Calendar> found;
+  Statement query(db, "SELECT rowid, title FROM calendar ORDER BY rowid");
+  while (query && sqlite3_step(query.get()) == SQLITE_ROW) {
+    const unsigned char* title = sqlite3_column_text(query.get(), 1);
+    found.push_back({sqlite3_column_int(query.get(), 0), title ? reinterpret_cast<const char*>(title) : ""});
+  }
+  return found;
+}
+
+// The daemon's verdict on the event's row: its own row test for the calendar, the availability
+// and "!silent", and in SQL its own "!RING" pattern and all-day test.
+std::string verdict(sqlite3* db, const char* table, long long rowid, const EventOptions& options) {
+  auto settings = NSMutableDictionary::initWithContentsOfFile(kSettingsPath);
+  int32_t choice = settings ? settings->intForKey(kCalendarID).value_or(0) : 0;
+  std::string sql = std::string("SELECT all_day = 0, (description is null or length(description) = 0 or upper(description) not like ") +
+                    kExclusionPattern + ") FROM " + table + " WHERE rowid = ?";
+  Statement row(db, sql.c_str());
+  if (!row) return "unknown (" + std::string(sqlite3_errmsg(db)) + ")";
+  sqlite3_bind_int64(row.get(), 1, rowid);
+  if (sqlite3_step(row.get()) != SQLITE_ROW) return "unknown (the row is gone)";
+  const char* notes = options.notes ? options.notes->c_str() : nullptr;
+
+  std::string answer;
+  if (sqlite3_column_int(row.get(), 0) == 0) {
+    answer = "no: an all-day event";
+  } else if (sqlite3_column_int(row.get(), 1) == 0) {
+    answer = "no: its notes carry \"!RING\"";
+  } else if (matchRow(0, options.calendar, options.availability, notes) == CalendarMatch::None) {
+    answer = "no: free (availability " + std::to_string(options.availability) + ") and no \"!silent\" in its notes";
+  } else if (matchRow(choice, options.calendar, options.availability, notes) == CalendarMatch::None) {
+    answer = "no: Mutaro watches calendar " + std::to_string(choice) + " only (CalendarID)";
+  } else {
+    answer = std::string("yes: ") + (options.availability == 0 ? "busy" : "marked \"!silent\"") + ", " +
+             (choice == 0 ? "every calendar is watched" : "its calendar is the watched one");
+  }
+  if (!(settings && settings->boolForKey(kEnabledSwitch).value_or(false))) {
+    answer += " (but Mutaro is switched off: EnabledSwitch is not true)";
+  }
+  return answer;
 }
 
 }  // namespace
 
 int eventCommand(const EventOptions& options) {
-  const std::string phone = absoluteDeviceRoot(options.root);
-  useDeviceRoot(phone);
-  if (!isSimulatedPhone()) {
-    return fail(phone + " is not a simulated phone; run \"phonesim init " + phone + "\" first");
-  }
+  if (!openPhone("event", options.root)) return 1;
 
   time_t now = time(nullptr);
   long long start = 0, end = 0;
-  if (!parseMoment(options.start, now, &start)) return fail("--start: not Unix seconds or +N/-N: " + options.start);
-  if (!parseMoment(options.end, now, &end)) return fail("--end: not Unix seconds or +N/-N: " + options.end);
+  if (std::string error = parseMoment("--start", options.start, now, &start); !error.empty()) return fail(error);
+  if (std::string error = parseMoment("--end", options.end, now, &end); !error.empty()) return fail(error);
   if (end < start) return fail("--end lies before --start");
   if (options.every.has_value() != options.count.has_value()) return fail("--every and --count go together");
-  if (options.every && (*options.every <= 0 || *options.count <= 0)) {
-    return fail("--every and --count must be positive");
+  if (options.every) {
+    if (*options.every <= 0) return fail("--every is the number of seconds between occurrences: a whole number above 0");
+    if (*options.count < 1) return fail("--count is the number of occurrences: at least 1");
+    if (*options.count > kMostOccurrences) {
+      return fail("--count " + std::to_string(*options.count) + ": at most " + std::to_string(kMostOccurrences) +
+                  " occurrences at once");
+    }
+    long long lastEnd = 0;
+    if (__builtin_mul_overflow(*options.count - 1, *options.every, &lastEnd) ||
+        __builtin_add_overflow(lastEnd, end, &lastEnd) || lastEnd > kLatestMoment) {
+      return fail("the last occurrence would end after " + dateDescription(kLatestMoment) +
+                  ", beyond what the calendar's 32-bit seconds can hold");
+    }
   }
 
-  sqlite3* handle = nullptr;
-  int opened = sqlite3_open_v2(devicePath(kCalendarDatabase).c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
-  Database db(handle);
-  if (opened != SQLITE_OK) {
-    return fail("cannot open the calendar database: " +
-                std::string(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(opened)));
-  }
+  const char* openError = nullptr;
+  Database db(openCalendarDatabase(&openError));
+  if (db.get() == nullptr) return fail(std::string("cannot open the calendar database: ") + openError);
   sqlite3_busy_timeout(db.get(), 5000);
+
+  std::vector<Calendar> known = calendars(db.get());
+  const Calendar* chosen = nullptr;
+  std::string calendarList;
+  for (const Calendar& calendar : known) {
+    if (calendar.id == options.calendar) chosen = &calendar;
+    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + calendar.title + "\"";
+  }
+  if (chosen == nullptr) {
+    return fail("there is no calendar " + std::to_string(options.calendar) + "; the calendars are " +
+                (calendarList.empty() ? "none" : calendarList));
+  }
 
   const char* table = tableExists(db.get(), "CalendarItem") ? "CalendarItem" : "event";
   if (!tableExists(db.get(), table)) return fail("the calendar database has no event table");
@@ -129,18 +208,35 @@ int eventCommand(const EventOptions& options) {
     Statement occurrence(db.get(),
                          "INSERT INTO OccurrenceCache (occurrence_date, event_id, calendar_id) VALUES (?, ?, ?)");
     if (!occurrence) return fail(sqlite3_errmsg(db.get()));
-    for (int index = 0; index < *options.count; ++index) {
+    const bool showProgress = *options.count >= kProgressFrom && isatty(STDERR_FILENO);
+    for (long long index = 0; index < *options.count; ++index) {
+      if (showProgress && index % 250 == 0) {
+        std::fprintf(stderr, "\radding occurrences: %lld of %lld", index, *options.count);
+      }
       sqlite3_reset(occurrence.get());
       sqlite3_bind_int64(occurrence.get(), 1, start + index * *options.every - kReferenceDateOffset);
       sqlite3_bind_int64(occurrence.get(), 2, eventId);
       sqlite3_bind_int(occurrence.get(), 3, options.calendar);
       if (sqlite3_step(occurrence.get()) != SQLITE_DONE) return fail(sqlite3_errmsg(db.get()));
     }
+    if (showProgress) std::fprintf(stderr, "\radding occurrences: %lld of %lld\n", *options.count, *options.count);
   }
 
   if (sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     return fail(sqlite3_errmsg(db.get()));
   }
-  std::cout << eventId << "\n";
+
+  const std::string from = localTimeStamp(start), to = localTimeStamp(end);
+  const bool sameDay = from.compare(0, 10, to, 0, 10) == 0;
+  std::cout << "Event " << eventId << " \"" << options.title << "\" added to calendar " << chosen->id << " \""
+            << chosen->title << "\"\n"
+            << "  from " << from << " to " << (sameDay ? to.substr(11) : to)
+            << " local time" << (options.allDay ? ", all day" : "") << "\n";
+  if (options.every) {
+    long long last = start + (*options.count - 1) * *options.every;
+    std::cout << "  " << *options.count << " occurrences, every " << *options.every << " s; the last starts "
+              << localTimeStamp(last) << "\n";
+  }
+  std::cout << "  silences the phone: " << verdict(db.get(), table, eventId, options) << "\n";
   return 0;
 }

@@ -341,7 +341,7 @@ void printList(const char* heading, const std::vector<std::string>& names) {
 
 }  // namespace
 
-int initCommand(const std::string& root, const std::string& iosVersion) {
+int initCommand(const std::string& root, const std::string& iosVersion, bool force) {
   const std::string phone = absoluteDeviceRoot(root);
   if (!isSafeDeviceRoot(phone)) {
     std::fprintf(stderr,
@@ -359,6 +359,13 @@ int initCommand(const std::string& root, const std::string& iosVersion) {
     return 2;
   }
   const int versionMajor = std::atoi(iosVersion.c_str());
+  if (deviceRootKind(phone) == DeviceRootKind::OtherFolder && !force) {
+    std::fprintf(stderr,
+                 "phonesim init: %s holds other files and is not a simulated phone; choose a new or "
+                 "empty folder, or add --force to lay a phone over what is there\n",
+                 phone.c_str());
+    return 2;
+  }
 
   std::error_code error;
   fs::create_directories(phone, error);

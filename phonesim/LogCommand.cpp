@@ -1,22 +1,128 @@
-// phonesim log ROOT: prints the phone's system log, where every program's log lines go.
+// phonesim log ROOT: prints the phone's system log, where every program's log lines go; the
+// filters keep the lines of one program, from one moment on, or holding one text, and leave out
+// the settings lock's lines; -f goes on printing lines as they come.
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 
-int logCommand(const std::string& root) {
-  useDeviceRoot(absoluteDeviceRoot(root));
-  std::FILE* log = std::fopen(devicePath(kSystemLogPath).c_str(), "rb");
-  if (log == nullptr) {
-    std::fprintf(stderr, "phonesim log: %s has no system log (run phonesim init first)\n", root.c_str());
-    return 1;
+namespace {
+
+constexpr const char* kLockMessage = "] Lock file was deleted";
+constexpr size_t kStampLength = 19;  // "YYYY-MM-DD HH:MM:SS", the start of every logged line
+
+volatile sig_atomic_t interrupted = 0;
+void onInterrupt(int) { interrupted = 1; }
+
+bool hasStamp(const std::string& line) {
+  if (line.size() < kStampLength) return false;
+  for (size_t i = 0; i < kStampLength; ++i) {
+    bool digit = line[i] >= '0' && line[i] <= '9';
+    if (digit != !(i == 4 || i == 7 || i == 10 || i == 13 || i == 16)) return false;
   }
+  return true;
+}
+
+// --since as the stamp it is compared with: "HH:MM[:SS]" today, "YYYY-MM-DD HH:MM[:SS]", or
+// "-N" seconds before now. Empty when the text is none of them.
+std::string sinceStamp(const std::string& since) {
+  time_t now = time(nullptr);
+  if (since.size() > 1 && since[0] == '-') {
+    char* end = nullptr;
+    long long seconds = std::strtoll(since.c_str() + 1, &end, 10);
+    return *end == '\0' && seconds >= 0 ? localTimeStamp(now - static_cast<time_t>(seconds)) : "";
+  }
+  std::string text = since.size() <= 8 ? localTimeStamp(now).substr(0, 11) + since : since;
+  if (text.size() == 16) text += ":00";
+  struct tm parts = {};
+  const char* end = strptime(text.c_str(), "%Y-%m-%d %H:%M:%S", &parts);
+  return end != nullptr && *end == '\0' && text.size() == kStampLength ? text : "";
+}
+
+class Filter {
+ public:
+  Filter(const LogOptions& options, std::string since) : options_(options), since_(std::move(since)) {}
+
+  // A line without a stamp continues the line before it and shares its fate.
+  bool keeps(const std::string& line) {
+    if (!hasStamp(line)) return keptLast_;
+    keptLast_ = (since_.empty() || line.compare(0, kStampLength, since_) >= 0) &&
+                (options_.program.empty() || line.find(" " + options_.program + "[") == kStampLength + 4) &&
+                (options_.grep.empty() || line.find(options_.grep) != std::string::npos) &&
+                !(options_.quietLocks && line.size() >= std::strlen(kLockMessage) &&
+                  line.compare(line.size() - std::strlen(kLockMessage), std::string::npos, kLockMessage) == 0);
+    return keptLast_;
+  }
+
+ private:
+  const LogOptions& options_;
+  std::string since_;
+  bool keptLast_ = true;
+};
+
+// Prints the kept whole lines from the log's current place; a last line not yet ended stays in
+// `partial` for the next read.
+void printNewLines(std::FILE* log, Filter* filter, std::string* partial) {
   char buffer[65536];
   size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, log)) > 0) std::fwrite(buffer, 1, got, stdout);
+  while ((got = std::fread(buffer, 1, sizeof buffer, log)) > 0) {
+    partial->append(buffer, got);
+    size_t start = 0;
+    for (size_t end; (end = partial->find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = partial->substr(start, end - start);
+      if (filter->keeps(line)) std::printf("%s\n", line.c_str());
+    }
+    partial->erase(0, start);
+  }
+  std::clearerr(log);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int logCommand(const LogOptions& options) {
+  if (!openPhone("log", options.root)) return 1;
+  std::string since;
+  if (!options.since.empty() && (since = sinceStamp(options.since)).empty()) {
+    std::fprintf(stderr, "phonesim log: --since %s: give HH:MM[:SS], \"YYYY-MM-DD HH:MM[:SS]\" or -SECONDS\n",
+                 options.since.c_str());
+    return 2;
+  }
+  const std::string path = devicePath(kSystemLogPath);
+  std::FILE* log = std::fopen(path.c_str(), "rb");
+  if (log == nullptr) {
+    std::fprintf(stderr, "phonesim log: %s: %s\n", path.c_str(), std::strerror(errno));
+    return 1;
+  }
+  Filter filter(options, since);
+  std::string partial;
+  printNewLines(log, &filter, &partial);
+  if (options.follow) {
+    signal(SIGINT, onInterrupt);
+    signal(SIGTERM, onInterrupt);
+    while (!interrupted) {
+      struct timespec pause = {0, 200 * 1000 * 1000};
+      nanosleep(&pause, nullptr);
+      // A log cut short (a fresh phone in the same place) is read again from its start.
+      struct stat info;
+      if (stat(path.c_str(), &info) == 0 && info.st_size < std::ftell(log)) {
+        std::fseek(log, 0, SEEK_SET);
+        partial.clear();
+      }
+      printNewLines(log, &filter, &partial);
+    }
+  }
   std::fclose(log);
   return 0;
 }

@@ -1,4 +1,8 @@
-// phonesim status ROOT: the phone's state as one JSON object.
+// phonesim status ROOT: the phone's state, gathered as one JSON object; printed whole, or put
+// in words for a person.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +15,7 @@
 
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/StatusScreen.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/AudioToolbox/AudioServices.h"
 #include "platform/Celestial/AVController.h"
@@ -24,8 +29,7 @@
 #include "platform/notify/notify.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
-
-using Json = nlohmann::ordered_json;
+#include "system-files/SystemFiles.h"
 
 namespace {
 
@@ -110,8 +114,9 @@ Json phoneStatus() {
   auto ringer = simulatedNotifyState(kRingerStateName);
   status["ringerState"] = ringer ? Json(*ringer) : Json(nullptr);
   status["statusBarImages"] = statusBarImages();
-  std::error_code error;
-  status["marker"] = std::filesystem::exists(devicePath(kMarkerPath), error);
+  struct stat marker;
+  bool silenced = stat(devicePath(kMarkerPath).c_str(), &marker) == 0;
+  status["marker"] = silenced;
 
   Json assertions = Json::array();
   for (const auto& assertion : simulatedPowerAssertions()) {
@@ -142,42 +147,26 @@ Json phoneStatus() {
   auto inProgress = settings ? settings->boolForKey(kEventInProgress) : std::nullopt;
   status["eventInProgress"] = inProgress ? Json(*inProgress) : Json(nullptr);
   status["settings"] = settings ? jsonFromPlist(settings->node()) : Json(nullptr);
-  return status;
-}
 
-std::string summaryLine(const Json& status) {
-  auto text = [](const Json& value) {
-    if (value.is_null()) return std::string("none");
-    if (value.is_string()) return value.get<std::string>();
-    return value.dump();
-  };
-  std::string images;
-  for (const auto& image : status["statusBarImages"]) images += (images.empty() ? "" : ",") + text(image);
-  auto springboard = NSMutableDictionary::initWithContentsOfFile(
-      "/private/var/mobile/Library/Preferences/com.apple.springboard.plist");
+  // When the marker file was made: the moment the phone went silent.
+  status["markerSince"] = silenced ? Json(iso8601(marker.st_mtime)) : Json(nullptr);
+  auto springboard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
   auto ringtone = springboard ? springboard->stringForKey("ringtone") : std::nullopt;
-  char volume[32];
-  std::snprintf(volume, sizeof volume, "%.2f", status["volume"].get<double>());
-  return "EventInProgress=" + text(status["eventInProgress"]) +
-         " marker=" + (status["marker"].get<bool>() ? "yes" : "no") + " volume=" + volume +
-         " ringer=" + text(status["ringerState"]) + " images=" + (images.empty() ? "none" : images) +
-         " ringtone=" + (ringtone ? *ringtone : "none");
+  status["ringtone"] = ringtone ? Json(*ringtone) : Json(nullptr);
+  return status;
 }
 
 }  // namespace
 
-int statusCommand(const std::string& root, bool summary) {
-  const std::string phone = absoluteDeviceRoot(root);
-  useDeviceRoot(phone);
-  if (!isSimulatedPhone()) {
-    std::cerr << "phonesim status: " << phone << " is not a simulated phone; run \"phonesim init "
-              << phone << "\" first\n";
-    return 1;
-  }
+int statusCommand(const std::string& root, StatusForm form) {
+  if (!openPhone("status", root)) return 1;
+  if (form == StatusForm::Auto) form = isatty(STDOUT_FILENO) ? StatusForm::Screen : StatusForm::Json;
   try {
     Json status = phoneStatus();
-    if (summary) {
-      std::cout << summaryLine(status) << "\n";
+    if (form == StatusForm::Screen) {
+      std::cout << statusScreen(status, time(nullptr));
+    } else if (form == StatusForm::Summary) {
+      std::cout << statusLine(status) << "\n";
     } else {
       std::cout << status.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     }

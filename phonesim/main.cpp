@@ -1,28 +1,50 @@
 // phonesim: the simulated phone's one entry point.
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+
 #include "Commands.h"
+#include "phonesim/ClosestName.h"
+
+namespace {
+
+// A first word that names no command: said plainly, with the nearest command if there is one.
+bool isUnknownCommand(CLI::App& app, int argc, char** argv) {
+  if (argc < 2 || argv[1][0] == '-') return false;
+  std::vector<std::string> names;
+  for (const CLI::App* command : app.get_subcommands({})) names.push_back(command->get_name());
+  if (std::find(names.begin(), names.end(), argv[1]) != names.end()) return false;
+  std::string nearest = closestName(argv[1], names);
+  std::fprintf(stderr, "phonesim: \"%s\" is not a command", argv[1]);
+  if (!nearest.empty()) std::fprintf(stderr, "; did you mean \"%s\"?", nearest.c_str());
+  std::fprintf(stderr, "\nThe commands are:");
+  for (const std::string& name : names) std::fprintf(stderr, " %s", name.c_str());
+  std::fprintf(stderr, " (phonesim COMMAND --help says more)\n");
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"phonesim: a simulated phone to install, run, watch and test Mutaro on"};
   app.require_subcommand(1);
 
   std::string root;
+  bool force = false;
   std::string iosVersion = "7.0.4";
   auto* init = app.add_subcommand("init", "lay out a fresh phone in ROOT and install the deliverables");
-  init->add_option("ROOT", root, "device root directory")->required();
+  init->add_option("ROOT", root, "device root directory: new, empty, or a phone to refresh")->required();
   init->add_option("--ios", iosVersion, "system version of the phone")->capture_default_str();
+  init->add_flag("--force", force, "lay a phone over a folder that holds other files");
 
-  auto* status = app.add_subcommand("status", "print the phone's state as one JSON object");
+  auto* status = app.add_subcommand("status", "the phone's state: one screen on a terminal, else JSON");
   status->add_option("ROOT", root, "device root directory")->required();
   bool summary = false;
-  status->add_flag("--summary", summary, "one line: event, marker, volume, ringer, images, ringtone");
+  status->add_flag("--summary", summary, "one line: silenced since, event, volume, ringer, indicator, ringtone");
   bool json = false;
-  status->add_flag("--json", json, "the state as one JSON object (the default)");
+  status->add_flag("--json", json, "the whole state as one JSON object (the default when not on a terminal)");
 
   EventOptions event;
-  long every = 0;
-  int count = 0;
   auto* eventCommandLine = app.add_subcommand("event", "add a calendar event");
   eventCommandLine->add_option("ROOT", event.root, "device root directory")->required();
   eventCommandLine->add_option("--start", event.start, "Unix seconds, or +N / -N seconds from now")->required();
@@ -33,38 +55,46 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   auto* notes = eventCommandLine->add_option("--notes", "the event's notes (description)");
   eventCommandLine->add_flag("--all-day", event.allDay, "an all-day event");
-  auto* everyOption = eventCommandLine->add_option("--every", every, "seconds between occurrences")
-                          ->check(CLI::PositiveNumber);
-  auto* countOption = eventCommandLine->add_option("--count", count, "number of occurrences")
-                          ->check(CLI::PositiveNumber);
-  everyOption->needs(countOption);
-  countOption->needs(everyOption);
+  long long every = 0, count = 0;
+  auto* everyOption = eventCommandLine->add_option("--every", every, "seconds between occurrences");
+  auto* countOption = eventCommandLine->add_option("--count", count, "number of occurrences");
 
   std::vector<std::string> assignments;
-  auto* set = app.add_subcommand("set", "write settings keys: KEY=true|false|INTEGER|TEXT, KEY= removes");
+  auto* set = app.add_subcommand("set", "write settings keys, each typed as the settings table says");
   set->add_option("ROOT", root, "device root directory")->required();
-  set->add_option("ASSIGNMENTS", assignments, "KEY=VALUE")->required();
+  set->add_option("ASSIGNMENTS", assignments,
+                  "KEY=VALUE: booleans true/false/yes/no/1/0, integers, texts; KEY= removes the key")
+      ->required();
+  set->add_flag("--force", force, "store keys that the settings table does not know");
 
   auto* boot = app.add_subcommand("boot", "run the phone until SIGINT, SIGTERM or SIGHUP");
   boot->add_option("ROOT", root, "device root directory")->required();
   auto* settingsApp = app.add_subcommand("app", "open the settings application in this terminal");
   settingsApp->add_option("ROOT", root, "device root directory")->required();
-  auto* log = app.add_subcommand("log", "show the phone's log");
-  log->add_option("ROOT", root, "device root directory")->required();
 
+  LogOptions logOptions;
+  auto* log = app.add_subcommand("log", "show the phone's log: every program's lines, or those the filters keep");
+  log->add_option("ROOT", logOptions.root, "device root directory")->required();
+  log->add_option("--program", logOptions.program, "only the lines of this program (Mutarod, Mutarodh, ...)");
+  log->add_option("--since", logOptions.since, "only lines from then on: HH:MM[:SS], \"YYYY-MM-DD HH:MM[:SS]\" or -N seconds ago");
+  log->add_option("--grep", logOptions.grep, "only lines that hold this text");
+  log->add_flag("--quiet-locks", logOptions.quietLocks, "leave out the settings lock's \"Lock file was deleted\" lines");
+  log->add_flag("-f,--follow", logOptions.follow, "go on printing lines as they are written, until interrupted");
+
+  if (isUnknownCommand(app, argc, argv)) return 2;
   CLI11_PARSE(app, argc, argv);
 
-  if (init->parsed()) return initCommand(root, iosVersion);
-  if (status->parsed()) return statusCommand(root, summary);
+  if (init->parsed()) return initCommand(root, iosVersion, force);
+  if (status->parsed()) return statusCommand(root, json ? StatusForm::Json : summary ? StatusForm::Summary : StatusForm::Auto);
   if (eventCommandLine->parsed()) {
     if (notes->count() > 0) event.notes = notes->as<std::string>();
     if (everyOption->count() > 0) event.every = every;
     if (countOption->count() > 0) event.count = count;
     return eventCommand(event);
   }
-  if (set->parsed()) return setCommand(root, assignments);
+  if (set->parsed()) return setCommand(root, assignments, force);
   if (boot->parsed()) return bootCommand(root);
   if (settingsApp->parsed()) return appCommand(root);
-  if (log->parsed()) return logCommand(root);
+  if (log->parsed()) return logCommand(logOptions);
   return 2;
 }

@@ -1,10 +1,14 @@
-// phonesim init, status and event, run as the built program.
+// phonesim's commands, run as the built program.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "platform/AppSupport/CPWake.h"
+#include "platform/SimState/SimState.h"
 #include "tests/support/Phone.h"
+#include "tests/support/Terminal.h"
 
 namespace {
 
@@ -56,6 +60,141 @@ TEST(PhonesimEvent, AddsARecurringEventWhoseOccurrencesTheDaemonReads) {
   Outcome daemon = phone.daemon(clockAt("2026-12-07 09:05:00", 20));
   EXPECT_NE(daemon.err.find("**** Found event2"), std::string::npos) << daemon.err;
   EXPECT_NE(phone.run({"phonesim", "event", phone.root(), "--start", "+60", "--end", "+0"}).status, 0);
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(PhonesimMisuse, NamesWhatIsWrongAndSuggestsInitOnlyWhereItLaysNothingOver) {
+  Phone phone;
+  EXPECT_TRUE(has(phone.run({"phonesim", "stauts", phone.root()}).err, "\"stauts\" is not a command; did you mean \"status\"?"));
+
+  const std::string other = phone.root() + "/other";
+  phone.write("/other/notes.txt", "mine");
+  for (const auto& line : std::vector<std::vector<std::string>>{{"status"}, {"set", "EnabledSwitch=true"}, {"log"},
+                                                                 {"event", "--start", "+0", "--end", "+1"}, {"app"}}) {
+    std::vector<std::string> argv = {"phonesim", line[0], other};
+    argv.insert(argv.end(), line.begin() + 1, line.end());
+    Outcome refused = phone.run(argv);
+    EXPECT_NE(refused.status, 0) << line[0];
+    EXPECT_TRUE(has(refused.err, "is not a simulated phone")) << refused.err;
+    EXPECT_FALSE(has(refused.err, "phonesim init")) << refused.err;  // which would lay a phone over them
+  }
+  EXPECT_TRUE(has(phone.run({"phonesim", "status", phone.root() + "/new"}).err, "\"phonesim init " + phone.root() + "/new\""));
+  EXPECT_NE(phone.run({"phonesim", "init", other}).status, 0);
+  EXPECT_FALSE(phone.exists("/other/var"));
+  EXPECT_TRUE(phone.run({"phonesim", "init", other, "--force"}).exited(0));
+  EXPECT_EQ(phone.read("/other/notes.txt"), "mine");
+}
+
+TEST(PhonesimSet, ParsesEachValueByItsKeysTypeAndWritesNothingWhenOneIsWrong) {
+  Phone phone;
+  Outcome set = phone.run({"phonesim", "set", phone.root(), "EnabledSwitch=no", "EnableProfilesSwitch=YES", "CalendarID=2",
+                           "volume=0.5", "RingtoneSwitch="});
+  ASSERT_TRUE(set.exited(0)) << set.err;
+  EXPECT_TRUE(has(set.out, "EnabledSwitch = false (was true)")) << set.out;
+  EXPECT_EQ(phone.setting(kEnabledSwitch), false);
+  EXPECT_EQ(phone.setting(kEnableProfilesSwitch), true);
+  EXPECT_EQ(phone.setting(kCalendarID), 2);
+  EXPECT_EQ(phone.setting(kVolume), "0.5");
+  EXPECT_EQ(phone.setting(kRingtoneSwitch), nullptr);
+
+  for (const char* wrong : {"Enabledswich=1", "EnabledSwitch=maybe", "CalendarID=two", "CalendarID=4294967296", "=1", "Ringtone"}) {
+    Outcome refused = phone.run({"phonesim", "set", phone.root(), "DisableEventSwitch=true", wrong});
+    EXPECT_EQ(refused.status, 2) << wrong;
+    EXPECT_EQ(phone.setting(kDisableEventSwitch), false) << wrong;
+  }
+  EXPECT_TRUE(has(phone.run({"phonesim", "set", phone.root(), "Enabledswich=1"}).err, "did you mean EnabledSwitch?"));
+  ASSERT_TRUE(phone.run({"phonesim", "set", phone.root(), "--force", "Custom=yes", "Count=7"}).exited(0));
+  EXPECT_EQ(phone.setting("Custom"), "yes");
+  EXPECT_EQ(phone.setting("Count"), 7);
+}
+
+TEST(PhonesimEvent, SaysWhatWasAddedAndWhetherTheDaemonWouldSilenceThePhoneForIt) {
+  Phone phone;
+  phone.set({{kCalendarID, 2}});
+  struct Case {
+    std::vector<std::string> options;
+    std::string verdict;
+  };
+  for (const Case& test : std::vector<Case>{
+           {{"--calendar", "2"}, "yes: busy"},
+           {{"--calendar", "2", "--availability", "1", "--notes", "x !silent"}, "yes: marked \"!silent\""},
+           {{"--calendar", "2", "--availability", "1", "--notes", "!SILENT"}, "no: free (availability 1)"},
+           {{"--calendar", "2", "--notes", "!silent, but !Ring me"}, "no: its notes carry \"!RING\""},
+           {{"--calendar", "2", "--all-day"}, "no: an all-day event"},
+           {{"--calendar", "1"}, "no: Mutaro watches calendar 2 only"},
+       }) {
+    std::vector<std::string> line = {"phonesim", "event", phone.root(), "--start", "+60", "--end", "+120", "--title", "Standup"};
+    line.insert(line.end(), test.options.begin(), test.options.end());
+    Outcome added = phone.run(line);
+    EXPECT_TRUE(added.exited(0)) << added.err;
+    EXPECT_TRUE(has(added.out, "\"Standup\" added to calendar")) << added.out;
+    EXPECT_TRUE(has(added.out, "silences the phone: " + test.verdict)) << added.out;
+  }
+
+  struct Refusal {
+    std::vector<std::string> options;
+    std::string message;
+  };
+  for (const Refusal& test : std::vector<Refusal>{
+           {{"--end", "+120", "--calendar", "9"}, "there is no calendar 9; the calendars are 1 \"Default\", 2 \"Work\""},
+           {{"--end", "+120", "--every", "0", "--count", "2"}, "--every is the number of seconds between occurrences"},
+           {{"--end", "+120", "--every", "60", "--count", "10001"}, "at most 10000 occurrences"},
+           {{"--end", "+120", "--every", "999999999", "--count", "3"}, "the last occurrence would end after 2038-01-19"},
+           {{"--end", "+99999999999"}, "--end lies after 2038-01-19"},
+       }) {
+    std::vector<std::string> line = {"phonesim", "event", phone.root(), "--start", "+60"};
+    line.insert(line.end(), test.options.begin(), test.options.end());
+    Outcome refused = phone.run(line);
+    EXPECT_NE(refused.status, 0);
+    EXPECT_TRUE(has(refused.err, test.message)) << refused.err;
+    EXPECT_LT(refused.err.size(), 300u) << refused.err;
+  }
+}
+
+TEST(PhonesimStatus, OneScreenOnATerminalAndTheWholeStateAsJsonElsewhere) {
+  Phone phone;
+  phone.write(kMarkerPath, "");
+  CPScheduleWakeAtDateWithIdentifier(time(nullptr) + 12 * 60 + 30, "com.velbrant.Mutaro");
+  for (int i = 0; i < 8; ++i) simAppend("announcements", {"com.apple.springboard", "key" + std::to_string(i)});
+
+  json state = phone.status();
+  EXPECT_EQ(state["announcements"].size(), 8u);
+  EXPECT_EQ(state["marker"], true);
+  EXPECT_TRUE(state["markerSince"].is_string());
+
+  Terminal terminal(builtProgram("phonesim") + " status " + phone.root() + "; sleep 60");
+  std::string screen = terminal.waitFor("phonesim status --json");
+  EXPECT_TRUE(has(screen, "Silenced      yes, since ")) << screen;
+  EXPECT_TRUE(has(screen, "Next wake") && has(screen, "in 12 min")) << screen;
+  EXPECT_TRUE(has(screen, "Announcements: 8, the last 5:\n  com.apple.springboard key3\n")) << screen;
+  EXPECT_FALSE(has(screen, "key2")) << screen;
+  EXPECT_TRUE(has(phone.run({"phonesim", "status", phone.root(), "--summary"}).out, "silenced since ")) << screen;
+}
+
+TEST(PhonesimLog, KeepsTheLinesOfOneProgramFromOneMomentWithOneTextAndFollowsNewOnes) {
+  Phone phone;
+  phone.write("/private/var/log/syslog",
+              "2026-12-07 08:59:59.000 Mutarod[10:10] early\n"
+              "2026-12-07 09:00:01.000 Mutarod[11:11] Lock file was deleted\n"
+              "2026-12-07 09:00:02.000 Mutarodh[12:12] Silent\n"
+              "2026-12-07 09:00:03.000 Mutarod[11:11] **** Found event\n"
+              "a line the one before went on with\n"
+              "2026-12-07 09:00:04.000 Mutaro[13:13] Mutarod was here\n");
+  auto log = [&](std::vector<std::string> filters) {
+    filters.insert(filters.begin(), {"phonesim", "log", phone.root()});
+    return phone.run(filters).out;
+  };
+  EXPECT_EQ(log({"--program", "Mutarod", "--since", "2026-12-07 09:00", "--quiet-locks"}),
+            "2026-12-07 09:00:03.000 Mutarod[11:11] **** Found event\na line the one before went on with\n");
+  EXPECT_EQ(log({"--grep", "Silent"}), "2026-12-07 09:00:02.000 Mutarodh[12:12] Silent\n");
+  std::string all = log({});
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 6);
+  EXPECT_NE(phone.run({"phonesim", "log", phone.root(), "--since", "9 o'clock"}).status, 0);
+
+  auto follower = phone.start({"phonesim", "log", phone.root(), "-f", "--grep", "later"}, {}, phone.at("/follow.out"));
+  std::ofstream(phone.at("/private/var/log/syslog"), std::ios::app) << "2026-12-07 09:00:05.000 Mutarod[14:14] later\n";
+  EXPECT_TRUE(eventually(10, [&] { return has(phone.read("/follow.out"), "] later\n"); }));
 }
 
 }  // namespace

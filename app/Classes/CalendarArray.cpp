@@ -24,7 +24,7 @@ CalendarArray::CalendarArray(int32_t primaryKey, sqlite3* database)
   sqlite3_bind_int(titleStatement, 1, rowid_);
   if (sqlite3_step(titleStatement) == SQLITE_ROW) {
     const unsigned char* title = sqlite3_column_text(titleStatement, 0);
-    calendarName_ = title ? reinterpret_cast<const char*>(title) : "Untitled";
+    calendarName_ = title && *title ? reinterpret_cast<const char*>(title) : "Untitled";
     calendarID_ = sqlite3_column_int(titleStatement, 1);
   } else {
     calendarName_ = "Nothing";

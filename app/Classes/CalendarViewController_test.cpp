@@ -32,12 +32,12 @@ Titles checkedRows(const HeadlessFrontEnd& ui) {
 
 TEST(CalendarChooser, ListsEveryCalendarButTheFirstAndMovesTheCheckmarkToTheChoice) {
   Phone phone;
-  phone.sql("INSERT INTO calendar (rowid, title) VALUES (3, NULL), (4, 'Home')");
+  phone.sql("INSERT INTO calendar (rowid, title) VALUES (3, NULL), (4, 'Home'), (5, '')");
   phone.set({{kCalendarID, 1}});  // not listed: no checkmark
   auto ui = openChooser();
   EXPECT_EQ(ui->sectionHeaders(), (Titles{"ALL Calendars - Mutaro will check for new events on ALL calendars",
                                           "Select a specific calendar - Mutaro will check for new events only in that calendar"}));
-  EXPECT_EQ(ui->rowTitles(), (Titles{"All Calendars", "Work", "Untitled", "Home"}));
+  EXPECT_EQ(ui->rowTitles(), (Titles{"All Calendars", "Work", "Untitled", "Home", "Untitled"}));
   EXPECT_EQ(checkedRows(*ui), Titles{});
 
   for (const auto& [title, stored] : {std::pair{"Work", 2}, {"Home", 4}, {"Home", 4}, {"All Calendars", 0}}) {

@@ -14,6 +14,7 @@
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/UIKit/UIApplication.h"
 #include "platform/notify/notify.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
@@ -166,6 +167,9 @@ void handleDisableEvent() {
 }
 
 void revertToOriginalSettings() {
+  // The restore holds the screen for seconds: the user sees why, and taps made meanwhile are
+  // dropped rather than acted on afterwards.
+  IgnoringInteractionEvents restoring("Restoring sounds…");
   try {
     updatePlistString(kUpdatedRevert, localTimeStamp().c_str());
   } catch (...) {

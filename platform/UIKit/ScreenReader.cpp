@@ -113,6 +113,10 @@ ScreenContent ScreenReader::content() const {
   return content;
 }
 
+void ScreenReader::reload() {
+  if (UITableView* table = shownTableView()) table->reloadData();
+}
+
 bool ScreenReader::tapSwitch(const NSIndexPath& indexPath) {
   UITableView* table = shownTableView();
   UITableViewCell* cell = table ? table->cellForRowAtIndexPath(indexPath) : nullptr;

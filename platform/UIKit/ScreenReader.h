@@ -44,6 +44,8 @@ class ScreenReader {
   // How many screens deep the shown one is (1 for a navigation root).
   size_t depth() const;
   ScreenContent content() const;
+  // Has the shown table ask its data source for everything anew, as when it is redrawn.
+  void reload();
 
   // The user's touches. Each is false when there is nothing to touch there: no such row, no
   // switch in it, a disabled switch, no screen to go back to.

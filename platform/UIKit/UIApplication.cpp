@@ -11,6 +11,23 @@ std::unique_ptr<UIApplication> sharedInstance;
 
 UIApplication* UIApplication::sharedApplication() { return sharedInstance.get(); }
 
+void UIApplication::beginIgnoringInteractionEvents(const std::string& message) {
+  if (ignoring_++ == 0 && interactionObserver_) interactionObserver_(true, message);
+}
+
+void UIApplication::endIgnoringInteractionEvents() {
+  if (ignoring_ > 0 && --ignoring_ == 0 && interactionObserver_) interactionObserver_(false, "");
+}
+
+IgnoringInteractionEvents::IgnoringInteractionEvents(const std::string& message)
+    : application_(UIApplication::sharedApplication()) {
+  if (application_) application_->beginIgnoringInteractionEvents(message);
+}
+
+IgnoringInteractionEvents::~IgnoringInteractionEvents() {
+  if (application_) application_->endIgnoringInteractionEvents();
+}
+
 UIApplication* UIApplicationLaunch() {
   sharedInstance.reset();
   sharedInstance = std::make_unique<UIApplication>();

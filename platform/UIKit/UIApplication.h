@@ -1,7 +1,9 @@
 #pragma once
 // The application object and its loop. Launching loads the main interface file, which makes
 // the application's delegate and window; then the delegate hears that launching finished.
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/UIKit/UIResponder.h"
 
@@ -29,9 +31,33 @@ class UIApplication : public UIResponder {
   UIWindow* keyWindow() const { return keyWindow_; }
   void setKeyWindow(UIWindow* window) { keyWindow_ = window; }
 
+  // While the application does something the user has to wait for, what the user does
+  // meanwhile is dropped, and the front end shows `message` (the stand-in's own addition).
+  // Calls nest; the front end hears of the outermost begin and end only.
+  void beginIgnoringInteractionEvents(const std::string& message);
+  void endIgnoringInteractionEvents();
+  bool isIgnoringInteractionEvents() const { return ignoring_ > 0; }
+  using InteractionObserver = std::function<void(bool ignoring, const std::string& message)>;
+  void setInteractionObserver(InteractionObserver observer) { interactionObserver_ = std::move(observer); }
+
  private:
   std::shared_ptr<UIApplicationDelegate> delegate_;
   UIWindow* keyWindow_ = nullptr;
+  int ignoring_ = 0;
+  InteractionObserver interactionObserver_;
+};
+
+// Ignores interaction events of the shared application for as long as it lives; nothing
+// when no application was launched.
+class IgnoringInteractionEvents {
+ public:
+  explicit IgnoringInteractionEvents(const std::string& message);
+  ~IgnoringInteractionEvents();
+  IgnoringInteractionEvents(const IgnoringInteractionEvents&) = delete;
+  IgnoringInteractionEvents& operator=(const IgnoringInteractionEvents&) = delete;
+
+ private:
+  UIApplication* application_;
 };
 
 // Makes a new shared application (the previous one goes), loads the main interface file with

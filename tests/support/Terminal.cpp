@@ -21,6 +21,10 @@ std::string Terminal::screen() const { return tmux("capture-pane -p -t app"); }
 
 void Terminal::keys(const std::string& keys) const { tmux("send-keys -t app " + keys); }
 
+void Terminal::resize(int columns, int rows) const {
+  tmux("resize-window -t app -x " + std::to_string(columns) + " -y " + std::to_string(rows));
+}
+
 bool Terminal::running() const { return tmux("has-session -t app && echo yes") == "yes\n"; }
 
 std::string Terminal::waitFor(const std::string& text) const {
