@@ -93,15 +93,13 @@ void stopChildren(std::vector<Child>* children) {
 }  // namespace
 
 int bootCommand(const std::string& root) {
-  char resolved[PATH_MAX];
-  if (realpath(root.c_str(), resolved) == nullptr || !std::filesystem::is_directory(resolved)) {
-    std::fprintf(stderr, "phonesim boot: %s is not a phone made by phonesim init\n", root.c_str());
-    return 1;
-  }
   // Every process of the phone, and every one they start, sees this root.
-  useDeviceRoot(resolved);
-  if (!isSimulatedPhone() || access(devicePath(kInstalledDaemon).c_str(), X_OK) != 0) {
-    std::fprintf(stderr, "phonesim boot: %s is not a phone made by phonesim init\n", resolved);
+  std::optional<std::string> phone = openPhone("boot", root);
+  if (!phone) return 1;
+  const char* resolved = phone->c_str();
+  if (access(devicePath(kInstalledDaemon).c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "phonesim boot: %s has no Mutaro installed; build it and run \"phonesim init %s\"\n", resolved,
+                 resolved);
     return 1;
   }
   // One boot per phone: a second launcher would start a second daemon beside the first.

@@ -46,4 +46,23 @@ struct LogOptions {
 int logCommand(const LogOptions& options);
 
 // The directory that holds phonesim and the other built programs.
+// phonesim explain: why the phone is (not) silenced at a moment, by the daemon's own rules.
+struct ExplainOptions {
+  std::string root;
+  std::string at = "now";
+  std::string from;  // the events listed; "" for the day of `at`
+  std::string to;
+  bool json = false;
+};
+int explainCommand(const ExplainOptions& options);
+
+// phonesim timeline: a picture of a span, events against the silence the phone lived.
+struct TimelineOptions {
+  std::string root;
+  std::string from;  // "" for today
+  std::string to;
+  std::string svg;   // a file to write the picture to, as SVG; "" for the terminal
+};
+int timelineCommand(const TimelineOptions& options);
+
 std::string binDirectory();

@@ -73,6 +73,21 @@ int main(int argc, char** argv) {
   settingsApp->add_option("ROOT", root, "device root directory")->required();
 
   LogOptions logOptions;
+  ExplainOptions explain;
+  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment, by the daemon's rules");
+  explainCommandLine->add_option("ROOT", explain.root, "device root directory")->required();
+  explainCommandLine->add_option("--at", explain.at, "now, +N/-N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM")->capture_default_str();
+  explainCommandLine->add_option("--from", explain.from, "first moment of the events listed (default: the day of --at)");
+  explainCommandLine->add_option("--to", explain.to, "last moment of the events listed");
+  explainCommandLine->add_flag("--json", explain.json, "the same facts as one JSON object");
+
+  TimelineOptions timeline;
+  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon runs");
+  timelineCommandLine->add_option("ROOT", timeline.root, "device root directory")->required();
+  timelineCommandLine->add_option("--from", timeline.from, "start of the span (default: today)");
+  timelineCommandLine->add_option("--to", timeline.to, "end of the span");
+  timelineCommandLine->add_option("--svg", timeline.svg, "write the picture to FILE as SVG");
+
   auto* log = app.add_subcommand("log", "show the phone's log: every program's lines, or those the filters keep");
   log->add_option("ROOT", logOptions.root, "device root directory")->required();
   log->add_option("--program", logOptions.program, "only the lines of this program (Mutarod, Mutarodh, ...)");
@@ -96,5 +111,7 @@ int main(int argc, char** argv) {
   if (boot->parsed()) return bootCommand(root);
   if (settingsApp->parsed()) return appCommand(root);
   if (log->parsed()) return logCommand(logOptions);
+  if (explainCommandLine->parsed()) return explainCommand(explain);
+  if (timelineCommandLine->parsed()) return timelineCommand(timeline);
   return 2;
 }

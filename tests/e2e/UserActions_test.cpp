@@ -111,7 +111,7 @@ TEST(Boot, StopsEverythingItStartedAndRunsOnlyOnAPhoneOfItsOwn) {
   EXPECT_NE(kill(std::stoi(phone.read(pidFile)), 0), 0);
   Outcome notAPhone = phone.run({"phonesim", "boot", phone.at(kBundleDirectory)});
   EXPECT_TRUE(notAPhone.exited(1));
-  EXPECT_NE(notAPhone.err.find("is not a phone"), std::string::npos) << notAPhone.err;
+  EXPECT_NE(notAPhone.err.find("is not a simulated phone"), std::string::npos) << notAPhone.err;
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ void Phone::saveSounds() const {
 
 long long Phone::addEvent(const Event& event) const {
   long long id = 0;
-  sql("INSERT INTO " + eventTable_ + " (start_date, end_date, description, calendar_id, availability, all_day) VALUES (" +
+  sql("INSERT INTO " + eventTable_ + " (summary, start_date, end_date, description, calendar_id, availability, all_day) VALUES ('Event', " +
           calendarSeconds(event.start) + ", " + calendarSeconds(event.end) + ", " +
           (event.notes ? quoted(*event.notes) : "NULL") + ", " + std::to_string(event.calendar) + ", " +
           std::to_string(event.availability) + ", " + (event.allDay ? "1" : "0") + ");",

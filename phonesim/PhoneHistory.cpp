@@ -1,0 +1,96 @@
+#include "phonesim/PhoneHistory.h"
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+namespace {
+
+// A line of the system log: "YYYY-MM-DD HH:MM:SS.mmm Program[pid:tid] message".
+struct LogLine {
+  time_t when = 0;
+  std::string program;
+  std::string pid;
+  std::string message;
+};
+
+bool parse(const std::string& line, LogLine* parsed) {
+  struct tm parts = {};
+  const char* rest = strptime(line.c_str(), "%Y-%m-%d %H:%M:%S", &parts);
+  size_t open = line.find('[', 24), colon = line.find(':', open), close = line.find("] ", open);
+  if (rest == nullptr || line.size() < 25 || open == std::string::npos || close == std::string::npos || colon > close) {
+    return false;
+  }
+  parts.tm_isdst = -1;
+  parsed->when = mktime(&parts);
+  parsed->program = line.substr(24, open - 24);
+  parsed->pid = line.substr(open + 1, colon - open - 1);
+  parsed->message = line.substr(close + 2);
+  return true;
+}
+
+bool isDateDescription(const std::string& message, time_t* when) {
+  struct tm parts = {};
+  const char* rest = strptime(message.c_str(), "%Y-%m-%d %H:%M:%S +0000", &parts);
+  if (rest == nullptr || *rest != '\0') return false;
+  *when = timegm(&parts);
+  return true;
+}
+
+}  // namespace
+
+PhoneHistory readHistory(const std::string& log, time_t until) {
+  PhoneHistory history;
+  std::map<std::string, time_t> started;        // a program run's first line, by pid
+  std::map<std::string, time_t> lastTouch;      // the application's last switch change, by pid
+  std::map<std::string, bool> schedulingWake;   // the daemon just said "Update next wake time"
+  std::istringstream lines(log);
+  LogLine line;
+  for (std::string text; std::getline(lines, text);) {
+    if (!parse(text, &line)) continue;
+    started.try_emplace(line.pid, line.when);
+    if (line.program == "Mutarod") {
+      time_t wake = 0;
+      if (line.message == "In main >>>") history.daemonRuns.push_back(line.when);
+      if (line.message == "Not reverting - Current Event was disabled") history.releases.push_back(line.when);
+      if (schedulingWake[line.pid] && isDateDescription(line.message, &wake)) history.scheduledWakes.push_back(wake);
+      schedulingWake[line.pid] = line.message == "Update next wake time" ||
+                                 (schedulingWake[line.pid] && line.message.rfind("Cancelling previous wake", 0) == 0);
+    } else if (line.program == "Mutarodh") {
+      // The silence touches the marker right after "Do work"; the revert removes it first thing.
+      if (line.message == "Do work") history.silences.push_back({line.when, until});
+      if (line.message == "Reverted" && !history.silences.empty()) history.silences.back().to = started[line.pid];
+    } else if (line.program == "Mutaro") {
+      // The application's restore removes the marker right after the touch that asked for it.
+      if (line.message == "Switch Changed") lastTouch[line.pid] = line.when;
+      bool restored = line.message == "Revert to original" || line.message == "Profiles are disabled";
+      if (restored && !history.silences.empty() && history.silences.back().to == until) {
+        history.silences.back().to = lastTouch.count(line.pid) ? lastTouch[line.pid] : line.when;
+      }
+    }
+  }
+  return history;
+}
+
+std::vector<Interval> uncovered(const std::vector<Interval>& a, const std::vector<Interval>& b, time_t longer) {
+  std::vector<Interval> left;
+  for (const Interval& piece : a) {
+    std::vector<Interval> parts = {piece};
+    for (const Interval& cover : b) {
+      std::vector<Interval> next;
+      for (const Interval& part : parts) {
+        if (cover.to < part.from || cover.from > part.to) {
+          next.push_back(part);
+          continue;
+        }
+        if (cover.from > part.from) next.push_back({part.from, cover.from});
+        if (cover.to < part.to) next.push_back({cover.to, part.to});
+      }
+      parts = next;
+    }
+    for (const Interval& part : parts) {
+      if (part.to - part.from > longer) left.push_back(part);
+    }
+  }
+  return left;
+}
