@@ -58,15 +58,21 @@ TEST_F(GetWakeUpDate, AnEndBeyondTheDaemonsRangeIsNoWake) {
   EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), nullptr);
 }
 
+// Each of the four statements of an old system reads the event table: the next start and end of
+// a one-off event and of an occurrence, each earlier than the other's in turn.
 TEST(GetWakeUpDateOnOldSystems, ReadTheEventTable) {
   Phone phone("4.2.1");
-  phone.addEvent({.start = localTime("2026-11-30 10:30:00"), .end = localTime("2026-11-30 11:00:00"),
-                  .occurrences = {localTime("2026-12-07 10:30:00")}});
-  phone.addEvent({localTime("2026-12-07 11:00:00"), localTime("2026-12-07 12:00:00")});
+  auto at = [](const char* time) { return localTime(std::string("2026-12-07 ") + time); };
+  phone.addEvent({at("10:00:00"), at("10:30:00")});
+  phone.addEvent({.start = at("10:15:00") - 7 * 86400, .end = at("10:45:00") - 7 * 86400, .occurrences = {at("10:15:00")}});
   VersionMajor = 4;
-  EXPECT_EQ(getWakeUpDate(localTime("2026-12-07 09:00:00")), localTime("2026-12-07 10:30:00"));
+  for (const auto& [now, inEvent, next] : {std::tuple{"09:00:00", false, "10:00:00"}, {"10:12:00", false, "10:15:00"},
+                                           {"10:20:00", true, "10:30:00"}, {"10:35:00", true, "10:45:00"}}) {
+    setMiddleOfEvent(inEvent);
+    EXPECT_EQ(getWakeUpDate(at(now)), at(next)) << now;
+  }
   VersionMajor = 7;
-  EXPECT_EQ(getWakeUpDate(localTime("2026-12-07 09:00:00")), 0);
+  EXPECT_EQ(getWakeUpDate(at("09:00:00")), 0);
 }
 
 std::vector<std::pair<std::string, time_t>> wakes() {
