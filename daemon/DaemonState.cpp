@@ -10,8 +10,3 @@ void setMiddleOfEvent(bool value) {
   std::lock_guard<std::recursive_mutex> guard(lockObject);
   middleOfEvent = value;
 }
-
-bool readMiddleOfEvent() {
-  std::lock_guard<std::recursive_mutex> guard(lockObject);
-  return middleOfEvent;
-}

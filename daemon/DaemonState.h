@@ -19,7 +19,6 @@ extern bool middleOfEvent;
 extern GSSendAppPreferencesChangedFunction GSSendAppPreferencesChanged;
 
 void setMiddleOfEvent(bool value);
-bool readMiddleOfEvent();
 
 // Set when a calendar query of this pass met a database that stayed locked by a writer beyond
 // the wait: the answers of the pass are then no answers. The pass clears it when it starts.

@@ -158,7 +158,7 @@ void revertToOriginalSettings() { runShellCommand("./Mutarodh 0"); }
 void runPass() {
   // One reading of the clock for the whole pass: detection and the next wake agree on "now", so
   // an end that passes while the pass runs (the switcher alone takes seconds) is still ahead for
-  // the next wake, which then lies in the past and brings another pass at once.
+  // the next wake, which then lies less than a minute away and brings another pass.
   const time_t passTime = time(nullptr);
   calendarBusy = false;
   if (!needToRun()) exitBecauseDisabled();
