@@ -29,7 +29,7 @@ int appCommand(const std::string& root) {
     // The application writes paths under the root into shell command lines.
     return fail(phone + " has blanks or shell metacharacters; a device root cannot");
   }
-  useDeviceRoot(phone);
+  if (!useDeviceRoot(phone)) return 2;
   if (!isSimulatedPhone()) {
     return fail(phone + " is not a simulated phone; run \"phonesim init " + phone + "\" first");
   }

@@ -90,7 +90,7 @@ int bootCommand(const std::string& root) {
     return 1;
   }
   // Every process of the phone, and every one they start, sees this root.
-  useDeviceRoot(resolved);
+  if (!useDeviceRoot(resolved)) return 2;
 
   // Taken by sigwait; the children get the default mask back.
   sigset_t signals;

@@ -1,5 +1,6 @@
 #include "phonesim/DeviceRoot.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -27,7 +28,12 @@ bool isSafeDeviceRoot(const std::string& absoluteRoot) {
   return true;
 }
 
-void useDeviceRoot(const std::string& absoluteRoot) {
+bool useDeviceRoot(const std::string& absoluteRoot) {
+  if (std::string fault = deviceRootFault(absoluteRoot); !fault.empty()) {
+    std::fprintf(stderr, "phonesim: refusing the device root \"%s\": %s\n", printable(absoluteRoot).c_str(),
+                 fault.c_str());
+    return false;
+  }
   setenv("MUTARO_DEVICE_ROOT", absoluteRoot.c_str(), 1);
   // The phone's programs find the phone's own tools (its killall) before the host's.
   const char* path = std::getenv("PATH");
@@ -35,6 +41,7 @@ void useDeviceRoot(const std::string& absoluteRoot) {
   if (path == nullptr || std::string(path).rfind(phoneTools + ":", 0) != 0) {
     setenv("PATH", (phoneTools + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
   }
+  return true;
 }
 
 bool isSimulatedPhone() {

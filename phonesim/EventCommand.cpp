@@ -73,7 +73,7 @@ int fail(const std::string& message) {
 
 int eventCommand(const EventOptions& options) {
   const std::string phone = absoluteDeviceRoot(options.root);
-  useDeviceRoot(phone);
+  if (!useDeviceRoot(phone)) return 2;
   if (!isSimulatedPhone()) {
     return fail(phone + " is not a simulated phone; run \"phonesim init " + phone + "\" first");
   }

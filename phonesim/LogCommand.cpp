@@ -8,7 +8,7 @@
 #include "platform/Foundation/NSLog.h"
 
 int logCommand(const std::string& root) {
-  useDeviceRoot(absoluteDeviceRoot(root));
+  if (!useDeviceRoot(absoluteDeviceRoot(root))) return 2;
   std::FILE* log = std::fopen(devicePath(kSystemLogPath).c_str(), "rb");
   if (log == nullptr) {
     std::fprintf(stderr, "phonesim log: %s has no system log (run phonesim init first)\n", root.c_str());

@@ -12,7 +12,7 @@
 #include "settings-store/SettingsStore.h"
 
 int setCommand(const std::string& root, const std::vector<std::string>& assignments) {
-  useDeviceRoot(absoluteDeviceRoot(root));
+  if (!useDeviceRoot(absoluteDeviceRoot(root))) return 2;
   if (!isSimulatedPhone()) {
     std::fprintf(stderr, "phonesim set: %s is not a simulated phone; run phonesim init first\n", root.c_str());
     return 1;

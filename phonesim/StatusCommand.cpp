@@ -168,7 +168,7 @@ std::string summaryLine(const Json& status) {
 
 int statusCommand(const std::string& root, bool summary) {
   const std::string phone = absoluteDeviceRoot(root);
-  useDeviceRoot(phone);
+  if (!useDeviceRoot(phone)) return 2;
   if (!isSimulatedPhone()) {
     std::cerr << "phonesim status: " << phone << " is not a simulated phone; run \"phonesim init "
               << phone << "\" first\n";

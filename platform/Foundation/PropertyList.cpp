@@ -33,7 +33,8 @@ bool writeAll(int fd, const char* data, size_t length) {
 }  // namespace
 
 bool readWholeFile(const std::string& realPath, std::string* contents) {
-  int fd = open(realPath.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would hold the open until some writer came along.
+  int fd = open(realPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -59,6 +60,13 @@ bool readWholeFile(const std::string& realPath, std::string* contents) {
   }
   close(fd);
   *contents = std::move(data);
+  return true;
+}
+
+bool canBeOpenedForReading(const std::string& realPath) {
+  int fd = open(realPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 

@@ -24,5 +24,10 @@ PlistPtr readPropertyListFile(const std::string& phonePath, std::string* error =
 // then left as it was.
 bool writePropertyListFileAtomically(plist_t root, const std::string& phonePath);
 
-// Reads a whole file as bytes (up to `limit`); false when it cannot be read.
+// Reads a whole regular file as bytes; false when it cannot be read, is not a regular file (a
+// FIFO, a directory, a device) or is far larger than any property list. Never blocks in open.
 bool readWholeFile(const std::string& realPath, std::string* contents);
+
+// True when the file can be opened for reading. The open never blocks: a FIFO without a writer
+// counts as present, as anything else that opens.
+bool canBeOpenedForReading(const std::string& realPath);
