@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DevicePath.h"
+#include "PlistNesting.h"
 
 namespace {
 
@@ -73,6 +74,11 @@ bool canBeOpenedForReading(const std::string& realPath) {
 PlistPtr propertyListFromData(const std::string& data, std::string* error) {
   if (data.empty() || data.size() > UINT32_MAX) {
     if (error) *error = "The data couldn't be read because it is empty or too large.";
+    return nullptr;
+  }
+  // Checked before the parser sees it: the parser recurses once per level of nesting.
+  if (!nestingWithinLimit(data)) {
+    if (error) *error = "The data couldn't be read because it is nested too deeply or irregularly.";
     return nullptr;
   }
   plist_t root = nullptr;

@@ -13,7 +13,8 @@ struct PlistDeleter {
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 // Parses `data` in any property-list form. On failure returns null and, when `error` is given,
-// fills it with a short description of what went wrong.
+// fills it with a short description of what went wrong. A list nested deeper than
+// kDeepestPropertyList (PlistNesting.h) is a failure too, found before the parser runs.
 PlistPtr propertyListFromData(const std::string& data, std::string* error = nullptr);
 
 // Reads and parses a whole file. Null when missing, unreadable, not a regular file or not a
