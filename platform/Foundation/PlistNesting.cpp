@@ -153,28 +153,43 @@ class BinaryList {
     uint64_t offset = bigEndian(bytes_ + table_ + object * offsetSize_, offsetSize_);
     if (offset < 8 || offset >= end_) return false;
     unsigned type = bytes_[offset] >> 4;
+    uint64_t count = 0, at = 0;
+    if (type == 0x6) {
+      // A UTF-16 string holding U+0000 would become a text longer than its C string, which
+      // libplist asserts against (an abort) when the text is read as a key.
+      if (!countOf(offset, &count, &at) || count > (end_ - at) / 2) return false;
+      for (uint64_t unit = 0; unit < count; ++unit) {
+        if (bytes_[at + 2 * unit] == 0 && bytes_[at + 2 * unit + 1] == 0) return false;
+      }
+    }
     if (type < 0xA || type > 0xD) {
       seen_[object] = kLeaf;
       return true;
     }
-    uint64_t count = bytes_[offset] & 0x0f;
-    uint64_t at = offset + 1;
-    if (count == 0x0f) {  // the count follows as an integer object
-      if (at >= end_ || (bytes_[at] >> 4) != 0x1) return false;
-      size_t width = size_t{1} << (bytes_[at] & 0x0f);
-      if (width > 16 || end_ - at - 1 < width) return false;
-      for (size_t i = 0; i + 8 < width; ++i) {
-        if (bytes_[at + 1 + i] != 0) return false;
-      }
-      size_t low = width < 8 ? width : 8;
-      count = bigEndian(bytes_ + at + 1 + width - low, low);
-      at += 1 + width;
-    }
+    if (!countOf(offset, &count, &at)) return false;
     uint64_t members = type == 0xD ? count * 2 : count;
     if ((type == 0xD && count > UINT64_MAX / 2) || members > (end_ - at) / refSize_) return false;
     if (path_.size() + 1 > static_cast<size_t>(kDeepestPropertyList)) return false;
     seen_[object] = kContainer;
     path_.push_back({at, members});
+    return true;
+  }
+
+  // The count in the low half of the marker at `offset`, or after it as an integer object;
+  // `at`: where the object's content begins.
+  bool countOf(uint64_t offset, uint64_t* count, uint64_t* at) {
+    *count = bytes_[offset] & 0x0f;
+    *at = offset + 1;
+    if (*count != 0x0f) return true;
+    if (*at >= end_ || (bytes_[*at] >> 4) != 0x1) return false;
+    size_t width = size_t{1} << (bytes_[*at] & 0x0f);
+    if (width > 16 || end_ - *at - 1 < width) return false;
+    for (size_t i = 0; i + 8 < width; ++i) {
+      if (bytes_[*at + 1 + i] != 0) return false;
+    }
+    size_t low = width < 8 ? width : 8;
+    *count = bigEndian(bytes_ + *at + 1 + width - low, low);
+    *at += 1 + width;
     return true;
   }
 

@@ -14,6 +14,7 @@ constexpr int kDeepestPropertyList = 64;
 // judged the way the parser would read it: XML with markup inside quotes, comments or CDATA,
 // or with mismatched tags; binary with references out of range, or with a container that
 // more than one reference leads to (the parser would copy it for each, without end in a
-// cycle and exponentially often in a chain of shared levels). The parser rejects such lists
+// cycle and exponentially often in a chain of shared levels), or with a UTF-16 string that
+// holds U+0000 (libplist aborts on such a dictionary key). The parser rejects such lists
 // anyway, or they are none the system writes.
 bool nestingWithinLimit(std::string_view data);
