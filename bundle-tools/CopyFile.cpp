@@ -2,7 +2,7 @@
 // Replaces DESTINATION with a byte copy of SOURCE. The copy is written to a temporary file
 // beside DESTINATION and renamed over it, so DESTINATION is never half-written: it holds
 // either its old content or the whole copy. An existing DESTINATION keeps its mode. When
-// SOURCE cannot be read, DESTINATION stays exactly as it was.
+// SOURCE cannot be read or is not a regular file, DESTINATION stays exactly as it was.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,7 +71,8 @@ std::string directoryOf(const std::string& path) {
 }
 
 int copyFile(const std::string& source, const std::string& destination) {
-  int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file is copied; the open never blocks, so a FIFO is refused, not waited on.
+  int from = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (from < 0) return fail(source, errno);
   struct stat sourceInfo;
   if (fstat(from, &sourceInfo) != 0) {
@@ -79,9 +80,9 @@ int copyFile(const std::string& source, const std::string& destination) {
     close(from);
     return fail(source, error);
   }
-  if (S_ISDIR(sourceInfo.st_mode)) {
+  if (!S_ISREG(sourceInfo.st_mode)) {
     close(from);
-    return fail(source, EISDIR);
+    return fail(source, S_ISDIR(sourceInfo.st_mode) ? EISDIR : EINVAL);
   }
 
   std::string target = replacedFile(destination);

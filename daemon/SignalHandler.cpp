@@ -124,7 +124,7 @@ void signal_handler(int) {
   writeAll(STDERR_FILENO, line, length);
   // Only open, write and close: all of them are safe inside a signal handler.
   if (systemLogPath[0] != '\0') {
-    int systemLog = open(systemLogPath, O_WRONLY | O_APPEND | O_CLOEXEC);
+    int systemLog = open(systemLogPath, O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
     if (systemLog >= 0) {
       writeAll(systemLog, line, length);
       close(systemLog);

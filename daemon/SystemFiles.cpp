@@ -2,20 +2,13 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <string>
 
 #include "daemon/ShellCommand.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/PropertyList.h"
 
 namespace {
-
-bool canBeOpened(const std::string& phonePath) {
-  FILE* file = fopen(devicePath(phonePath).c_str(), "r");
-  if (file == nullptr) return false;
-  fclose(file);
-  return true;
-}
 
 bool exists(const std::string& phonePath) {
   struct stat status;
@@ -24,18 +17,18 @@ bool exists(const std::string& phonePath) {
 
 // A missing preference file is created empty and handed to the user mobile.
 void ensurePreferenceFile(const std::string& phonePath) {
-  if (canBeOpened(phonePath)) return;
-  runShellCommand("touch " + devicePath(phonePath));
-  runShellCommand("chown mobile:mobile " + devicePath(phonePath));
+  if (canBeOpenedForReading(devicePath(phonePath))) return;
+  runShellCommand("touch " + shellDevicePath(phonePath));
+  runShellCommand("chown mobile:mobile " + shellDevicePath(phonePath));
 }
 
 // A missing bundle copy is taken from the system, into the bundle and into Documents.
 void ensureBundleCopy(const std::string& bundleCopy, const std::string& systemFile,
                       const std::string& documentsCopy) {
   if (exists(bundleCopy)) return;
-  std::string copyFile = devicePath("/Applications/Mutaro.app/CopyFile");
-  runShellCommand(copyFile + " " + devicePath(systemFile) + " " + devicePath(bundleCopy));
-  runShellCommand(copyFile + " " + devicePath(systemFile) + " " + devicePath(documentsCopy));
+  std::string copyFile = shellDevicePath("/Applications/Mutaro.app/CopyFile");
+  runShellCommand(copyFile + " " + shellDevicePath(systemFile) + " " + shellDevicePath(bundleCopy));
+  runShellCommand(copyFile + " " + shellDevicePath(systemFile) + " " + shellDevicePath(documentsCopy));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "daemon/RunControl.h"
 #include "daemon/SignalHandler.h"
 #include "daemon/SystemFiles.h"
+#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSException.h"
 #include "platform/Foundation/NSLog.h"
@@ -17,9 +18,14 @@
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsStore.h"
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+  if (isHelpRequest(argc, argv)) {
+    std::printf("%s (no arguments)\n", argv[0]);
+    return 0;
+  }
   // Every printed line is out before the next step: SIGTERM ends the process without flushing.
   setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (!mayRunOnThisDevice("Mutarod")) return 1;
   NSLog("In main >>>");
 
   // At most 14 characters of the version text are parsed.

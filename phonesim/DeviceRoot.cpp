@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/Foundation/DevicePath.h"
+
 namespace fs = std::filesystem;
 
 std::string absoluteDeviceRoot(const std::string& root) {
@@ -26,7 +28,12 @@ bool isSafeDeviceRoot(const std::string& absoluteRoot) {
   return true;
 }
 
-void useDeviceRoot(const std::string& absoluteRoot) {
+bool useDeviceRoot(const std::string& absoluteRoot) {
+  if (std::string fault = deviceRootFault(absoluteRoot); !fault.empty()) {
+    std::fprintf(stderr, "phonesim: refusing the device root \"%s\": %s\n", printable(absoluteRoot).c_str(),
+                 fault.c_str());
+    return false;
+  }
   setenv("MUTARO_DEVICE_ROOT", absoluteRoot.c_str(), 1);
   // The phone's programs find the phone's own tools (its killall) before the host's.
   const char* path = std::getenv("PATH");
@@ -34,6 +41,7 @@ void useDeviceRoot(const std::string& absoluteRoot) {
   if (path == nullptr || std::string(path).rfind(phoneTools + ":", 0) != 0) {
     setenv("PATH", (phoneTools + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
   }
+  return true;
 }
 
 DeviceRootKind deviceRootKind(const std::string& absoluteRoot) {
@@ -50,11 +58,9 @@ DeviceRootKind deviceRootKind(const std::string& absoluteRoot) {
 
 std::optional<std::string> openPhone(const char* command, const std::string& root) {
   const std::string phone = absoluteDeviceRoot(root);
+  if (!useDeviceRoot(phone)) return std::nullopt;
   const DeviceRootKind kind = deviceRootKind(phone);
-  if (kind == DeviceRootKind::Phone) {
-    useDeviceRoot(phone);
-    return phone;
-  }
+  if (kind == DeviceRootKind::Phone) return phone;
   const char* why = kind == DeviceRootKind::Missing      ? "there is nothing there"
                     : kind == DeviceRootKind::NotAFolder  ? "it is a file, not a folder"
                     : kind == DeviceRootKind::EmptyFolder ? "the folder is empty"

@@ -9,12 +9,13 @@
 std::string absoluteDeviceRoot(const std::string& root);
 
 // True when the path has no blank and no shell metacharacter: only letters, digits and
-// / . _ - + , : @. Paths under the root are written into shell command lines unquoted.
+// / . _ - + , : @. The roots that `init` lays out and `app` opens are kept to these.
 bool isSafeDeviceRoot(const std::string& absoluteRoot);
 
 // Sets MUTARO_DEVICE_ROOT for this process and the programs it starts, and puts the phone's
-// /usr/bin first on their PATH.
-void useDeviceRoot(const std::string& absoluteRoot);
+// /usr/bin first on their PATH. A root whose paths cannot be quoted safely for the shell (a
+// newline in it, say) is refused instead: one message on standard error, nothing set, false.
+[[nodiscard]] bool useDeviceRoot(const std::string& absoluteRoot);
 
 // What lies at a device root before a command uses it.
 enum class DeviceRootKind {

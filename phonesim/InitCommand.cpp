@@ -374,7 +374,7 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
                  error ? error.message().c_str() : "not a directory");
     return 1;
   }
-  useDeviceRoot(phone);
+  if (!useDeviceRoot(phone)) return 2;
 
   std::vector<std::string> missing;
   try {

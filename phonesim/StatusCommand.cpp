@@ -15,6 +15,7 @@
 
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/PlistJson.h"
 #include "phonesim/StatusScreen.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/AudioToolbox/AudioServices.h"
@@ -46,65 +47,6 @@ Json statusBarImages() {
     if (record[0] == "remove" && at != shown.end()) shown.erase(at);
   }
   return shown;
-}
-
-Json jsonFromPlist(plist_t node) {
-  switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-      uint8_t value = 0;
-      plist_get_bool_val(node, &value);
-      return value != 0;
-    }
-    case PLIST_UINT: {
-      uint64_t value = 0;
-      plist_get_uint_val(node, &value);
-      return static_cast<int64_t>(value);  // negative integers are stored two's complement
-    }
-    case PLIST_REAL: {
-      double value = 0;
-      plist_get_real_val(node, &value);
-      return value;
-    }
-    case PLIST_STRING: {
-      uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
-      return text ? std::string(text, static_cast<size_t>(length)) : std::string();
-    }
-    case PLIST_DATE: {
-      int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      return iso8601(static_cast<time_t>(seconds) + kReferenceDateOffset);
-    }
-    case PLIST_DATA: {
-      uint64_t length = 0;
-      plist_get_data_ptr(node, &length);
-      return "<" + std::to_string(length) + " bytes>";
-    }
-    case PLIST_ARRAY: {
-      Json array = Json::array();
-      for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
-        array.push_back(jsonFromPlist(plist_array_get_item(node, i)));
-      }
-      return array;
-    }
-    case PLIST_DICT: {
-      Json object = Json::object();
-      plist_dict_iter it = nullptr;
-      plist_dict_new_iter(node, &it);
-      char* key = nullptr;
-      plist_t value = nullptr;
-      for (plist_dict_next_item(node, it, &key, &value); value != nullptr;
-           plist_dict_next_item(node, it, &key, &value)) {
-        object[key ? key : ""] = jsonFromPlist(value);
-        free(key);
-        key = nullptr;
-      }
-      free(it);
-      return object;
-    }
-    default:
-      return nullptr;
-  }
 }
 
 Json phoneStatus() {

@@ -39,10 +39,11 @@ struct LockIdentity {
 
 // The lock file exists when it can be opened for reading. One that stands there but cannot
 // be opened (no read permission, a dangling link) counts as present too: it makes every
-// exclusive create fail, so it must be waited for and broken like any other.
+// exclusive create fail, so it must be waited for and broken like any other. The open never
+// blocks, so a FIFO in the lock's place is a lock like any other too.
 std::optional<LockIdentity> presentLock(const std::string& lockPath) {
   struct stat info;
-  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (lstat(lockPath.c_str(), &info) != 0) return std::nullopt;
     return LockIdentity{info.st_dev, info.st_ino, info.st_ctim};

@@ -14,6 +14,7 @@
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSBundle.h"
 #include "platform/Foundation/NSLog.h"
+#include "platform/Foundation/PropertyList.h"
 #include "platform/notify/notify.h"
 #include "platform/substrate/SpringBoardApplication.h"
 #include "platform/substrate/substrate.h"
@@ -37,12 +38,7 @@ void runCommand(const std::string& commandLine) {
 }
 
 // The marker counts as present when it can be opened for reading.
-bool markerExists() {
-  FILE* marker = fopen(devicePath(kMarkerPath).c_str(), "r");
-  if (marker == nullptr) return false;
-  fclose(marker);
-  return true;
-}
+bool markerExists() { return canBeOpenedForReading(devicePath(kMarkerPath)); }
 
 // The ringer-state name, one character per position; it is not kept as one text.
 constexpr char kNameByPosition[33] = {
@@ -65,10 +61,10 @@ void sendSilentOrRingMessage(int state) {
 void* iconCheckThread(void*) {
   struct stat settings;
   if (stat(devicePath(kSettingsPath).c_str(), &settings) != 0) {
-    runCommand("cp " + devicePath(kSettingsBackupPath) + " " + devicePath(kSettingsPath));
+    runCommand("cp " + shellDevicePath(kSettingsBackupPath) + " " + shellDevicePath(kSettingsPath));
   }
-  runCommand("chmod 777 " + devicePath(kSettingsPath));
-  runCommand("rm -f " + devicePath(kSettingsLockPath));
+  runCommand("chmod 777 " + shellDevicePath(kSettingsPath));
+  runCommand("rm -f " + shellDevicePath(kSettingsLockPath));
   NSLog("Copy backup files...");
 
   // The image is set at every check, whether or not the marker changed.
@@ -103,9 +99,9 @@ void $SpringBoard$applicationDidFinishLaunching$(id self, SEL selector, id appli
   pthread_create(&thread, nullptr, iconCheckThread, nullptr);
 }
 
-// Runs when the library is loaded. Outside SpringBoard it does nothing.
+// Runs when the library is loaded. Outside SpringBoard, and off the phone, it does nothing.
 __attribute__((constructor)) void mutaromsInitialize() {
-  if (NSBundle::mainBundle().bundleIdentifier() == "com.apple.springboard") {
+  if (NSBundle::mainBundle().bundleIdentifier() == "com.apple.springboard" && mayRunOnThisDevice("mutaroms")) {
     _SpringBoard$applicationDidFinishLaunching$ = reinterpret_cast<ApplicationDidFinishLaunching>(
         MSHookMessage(objc_getClass("SpringBoard"), sel_registerName("applicationDidFinishLaunching:"),
                       reinterpret_cast<IMP>(&$SpringBoard$applicationDidFinishLaunching$), nullptr));

@@ -7,18 +7,18 @@
 #include "settings-store/SettingsPaths.h"
 #include "system-files/SystemFiles.h"
 
-std::string touchMarkerCommand() { return "touch " + devicePath(kMarkerPath); }
+std::string touchMarkerCommand() { return "touch " + shellDevicePath(kMarkerPath); }
 
-std::string removeMarkerCommand() { return "rm -rf " + devicePath(kMarkerPath); }
+std::string removeMarkerCommand() { return "rm -rf " + shellDevicePath(kMarkerPath); }
 
 std::string killMediaServerCommand() { return "killall mediaserverd"; }
 
 std::string copyFileCommand(const char* sourcePath, const char* destinationPath) {
-  return devicePath(kCopyFileToolPath) + " " + devicePath(sourcePath) + " " +
-         devicePath(destinationPath);
+  return shellDevicePath(kCopyFileToolPath) + " " + shellDevicePath(sourcePath) + " " +
+         shellDevicePath(destinationPath);
 }
 
-std::string vibrateCommand() { return devicePath(kVibrateToolPath); }
+std::string vibrateCommand() { return shellDevicePath(kVibrateToolPath); }
 
 void runShellCommand(const std::string& command) {
   std::fflush(stdout);

@@ -1,6 +1,7 @@
 #pragma once
 // The switcher's shell command lines. They hold only fixed text and phone paths resolved under
-// the device root, so with MUTARO_DEVICE_ROOT unset each is exactly the phone's command line.
+// the device root, each quoted there as one word, so with MUTARO_DEVICE_ROOT unset each is
+// exactly the phone's command line.
 #include <string>
 
 std::string touchMarkerCommand();   // "touch /var/mobile/Library/Preferences/mutaro.lck"

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/GraphicsServices/GraphicsServices.h"
 #include "switcher/Change.h"
@@ -10,10 +11,12 @@
 #include "switcher/SwitcherState.h"
 
 int main(int argc, char* argv[]) {
-  if (argc != 2) {
+  // Any other argument is read as atoi reads it, so "-h" alone would revert the phone.
+  if (argc != 2 || isHelpRequest(argc, argv)) {
     std::printf("%s 0/1\n", argc > 0 && argv[0] != nullptr ? argv[0] : "Mutarodh");
     return 0;
   }
+  if (!mayRunOnThisDevice("Mutarodh")) return 1;
   NSLog("(((((((((((((((((((((( mutarodh ))))))))))))))))))");
 
   // The handle stays open for the whole run.

@@ -60,7 +60,7 @@ void closingSteps() {
   sleep(1);
   AudioServicesPlaySystemSound(kSystemSoundID_Vibrate);
   AudioServicesPlayAlertSound(kSystemSoundID_Vibrate);
-  run(devicePath(kVibrateToolPath));
+  run(shellDevicePath(kVibrateToolPath));
   sleep(1);
 }
 
@@ -86,8 +86,8 @@ void write(const NSMutableDictionary* preferences, const char* path) {
 }
 
 void copyBack(const char* systemFile) {
-  std::string file = devicePath(systemFile);
-  run(devicePath(kCopyFileToolPath) + " " + file + ".orig " + file);
+  run(shellDevicePath(kCopyFileToolPath) + " " + shellDevicePath(std::string(systemFile) + ".orig") + " " +
+      shellDevicePath(systemFile));
 }
 
 void silentPhoneMode() {
@@ -175,7 +175,7 @@ void revertToOriginalSettings() {
   } catch (...) {
     // The stamp is diagnostic only; the restore goes on without it.
   }
-  run("rm -rf " + devicePath(kMarkerPath));
+  run("rm -rf " + shellDevicePath(kMarkerPath));
   if (enableProfiles) {
     userProfileMode();
   } else {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "phonesim/SpringBoardHost/ExtensionLoader.h"
+#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSBundle.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/substrate/SpringBoardApplication.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
   app.add_option("--bundle-identifier", bundleIdentifier,
                  "the main bundle's identifier (another one plays a process that is not SpringBoard)");
   CLI11_PARSE(app, argc, argv);
+  if (!mayRunOnThisDevice("SpringBoard")) return 1;
 
   // Blocked before any extension starts a thread, so every thread inherits the mask and the
   // stop signals reach only the sigwait below; no handler runs.

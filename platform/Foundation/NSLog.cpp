@@ -60,7 +60,8 @@ void NSLog(const char* format, ...) {
   std::string line = prefix + message + "\n";
   writeLine(STDERR_FILENO, line);
   // The simulated phone's system log, shared by every program: only where it exists.
-  int systemLog = open(devicePath(kSystemLogPath).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  // Never blocks: a FIFO in its place without a reader is no log.
+  int systemLog = open(devicePath(kSystemLogPath).c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
   if (systemLog >= 0) {
     writeLine(systemLog, line);
     close(systemLog);

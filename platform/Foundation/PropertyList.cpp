@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DevicePath.h"
+#include "PlistNesting.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ bool writeAll(int fd, const char* data, size_t length) {
 }  // namespace
 
 bool readWholeFile(const std::string& realPath, std::string* contents) {
-  int fd = open(realPath.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would hold the open until some writer came along.
+  int fd = open(realPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -62,9 +64,21 @@ bool readWholeFile(const std::string& realPath, std::string* contents) {
   return true;
 }
 
+bool canBeOpenedForReading(const std::string& realPath) {
+  int fd = open(realPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
 PlistPtr propertyListFromData(const std::string& data, std::string* error) {
   if (data.empty() || data.size() > UINT32_MAX) {
     if (error) *error = "The data couldn't be read because it is empty or too large.";
+    return nullptr;
+  }
+  // Checked before the parser sees it: the parser recurses once per level of nesting.
+  if (!nestingWithinLimit(data)) {
+    if (error) *error = "The data couldn't be read because it is nested too deeply or irregularly.";
     return nullptr;
   }
   plist_t root = nullptr;

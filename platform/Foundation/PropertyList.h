@@ -13,7 +13,8 @@ struct PlistDeleter {
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 // Parses `data` in any property-list form. On failure returns null and, when `error` is given,
-// fills it with a short description of what went wrong.
+// fills it with a short description of what went wrong. A list nested deeper than
+// kDeepestPropertyList (PlistNesting.h) is a failure too, found before the parser runs.
 PlistPtr propertyListFromData(const std::string& data, std::string* error = nullptr);
 
 // Reads and parses a whole file. Null when missing, unreadable, not a regular file or not a
@@ -24,5 +25,10 @@ PlistPtr readPropertyListFile(const std::string& phonePath, std::string* error =
 // then left as it was.
 bool writePropertyListFileAtomically(plist_t root, const std::string& phonePath);
 
-// Reads a whole file as bytes (up to `limit`); false when it cannot be read.
+// Reads a whole regular file as bytes; false when it cannot be read, is not a regular file (a
+// FIFO, a directory, a device) or is far larger than any property list. Never blocks in open.
 bool readWholeFile(const std::string& realPath, std::string* contents);
+
+// True when the file can be opened for reading. The open never blocks: a FIFO without a writer
+// counts as present, as anything else that opens.
+bool canBeOpenedForReading(const std::string& realPath);

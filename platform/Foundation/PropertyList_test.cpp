@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/Foundation/PlistNesting.h"
 #include "tests/support/Phone.h"
 
 namespace {
@@ -41,6 +42,18 @@ TEST(PropertyList, AnAtomicWriteKeepsTheModeLeavesNoTemporaryAndFailsWithoutHarm
   std::filesystem::create_directories(phone.at("/var/mobile/Library/Preferences/dir.plist"));
   EXPECT_FALSE(dict.writeToFileAtomically("/var/mobile/Library/Preferences/dir.plist"));
   EXPECT_FALSE(dict.writeToFileAtomically("/no/such/directory/file.plist"));
+}
+
+}  // namespace
+
+namespace {
+
+// Deeper, shared, cyclic and hidden nesting are in the fuzz seeds and the bad-file tables.
+TEST(PropertyListNesting, SixtyFourLevelsReadAndSixtyFiveDoNot) {
+  for (bool binary : {false, true}) {
+    EXPECT_NE(propertyListFromData(nestedPropertyList(kDeepestPropertyList, binary)), nullptr);
+    EXPECT_EQ(propertyListFromData(nestedPropertyList(kDeepestPropertyList + 1, binary)), nullptr);
+  }
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ std::string assertionFile(int pid, IOPMAssertionID id) {
 
 // Reads a small file whole. Files under /proc report a size of 0, so read until the end.
 bool readSmallFile(const std::string& path, std::string* contents) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO never holds it
   if (fd < 0) return false;
   contents->clear();
   char buffer[4096];

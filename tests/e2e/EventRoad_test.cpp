@@ -3,6 +3,8 @@
 // fast, well inside the daemon's 60-second window.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/Phone.h"
 
 namespace {
@@ -57,6 +59,26 @@ TEST(EventRoad, OneEventInUserProfileMode) {
     EXPECT_NE(during.soundBehaviour, before.soundBehaviour);
   });
   EXPECT_EQ(phone.sounds(), before);
+}
+
+// A phone whose root holds a blank and shell characters, beside a folder named by the root's
+// first word: every path in a command line stays one word, so nothing outside the root is run,
+// made or deleted.
+TEST(EventRoad, OneEventOnARootNamedWithABlankAndShellCharacters) {
+  char around[] = "/tmp/mutaro-road-XXXXXX";
+  ASSERT_NE(mkdtemp(around), nullptr);
+  std::filesystem::create_directory(std::string(around) + "/My");
+  {
+    Phone phone;
+    phone.moveTo(std::string(around) + "/My Phone;touch pwned;x");
+    phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kSMSSwitch, false}});
+    rideOneEvent(phone, [](const json&) {});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(around), {}), 2);
+    EXPECT_TRUE(std::filesystem::exists(std::string(around) + "/My"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(around)) EXPECT_NE(entry.path().filename(), "pwned");
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+  }
+  std::filesystem::remove_all(around);
 }
 
 // Events in a row keep the phone silenced from the first start to the last end, with one

@@ -37,6 +37,12 @@ std::string quoted(const std::string& text) {
   return out + "'";
 }
 
+std::string repeated(const std::string& text, int times) {
+  std::string all;
+  while (times-- > 0) all += text;
+  return all;
+}
+
 std::string calendarSeconds(time_t unixSeconds) { return std::to_string(static_cast<int64_t>(unixSeconds) - 978307200); }
 
 }  // namespace
@@ -64,6 +70,33 @@ std::string randomBytes(size_t size, unsigned seed) {
 }
 
 std::string valuesOf(const NSMutableDictionary& values) { return valuesAsXml(values.node()); }
+
+std::string nestedPropertyList(int depth, bool binary, int width) {
+  if (!binary) return "<plist>" + repeated("<array>", depth) + repeated("</array>", depth) + "</plist>";
+  // "bplist00", array i holding array i + 1, the offset table, the trailer (4-byte numbers).
+  auto number = [](uint64_t value, int bytes) {
+    std::string out;
+    while (bytes-- > 0) out += static_cast<char>(value >> (8 * bytes));
+    return out;
+  };
+  std::string list = "bplist00", offsets;
+  for (int object = 0; object < depth; ++object) {
+    offsets += number(list.size(), 4);
+    int members = object + 1 < depth ? width : 0;
+    list += static_cast<char>(0xA0 | members) + repeated(number(object + 1, 4), members);
+  }
+  return list + offsets + std::string(6, '\0') + "\x04\x04" + number(depth, 8) + number(0, 8) + number(list.size(), 8);
+}
+
+std::vector<BadFile> badFiles(const std::string& wrongTypes) {
+  const std::string dict = "<plist><dict><key>EnabledSwitch</key><true/>";
+  return {{"Empty", ""}, {"Truncated", dict + "<key>EventIn"}, {"Noise", randomBytes(4096, 7)},
+          {"BrokenBinary", "bplist00" + randomBytes(200, 11)}, {"ArrayRoot", "<plist><array/></plist>"},
+          {"NestedDeepXml", nestedPropertyList(200000, false)}, {"NestedDeepBinary", nestedPropertyList(100000, true)},
+          {"TenMegabytes", dict + "<key>Padding</key><string>" + std::string(10 << 20, 'A')},
+          {"Fifo", "", S_IFIFO}, {"Folder", "", S_IFDIR}, {"DanglingLink", "", S_IFLNK},
+          {"WrongValueTypes", wrongTypes, S_IFREG, true}};
+}
 
 std::string builtProgram(const std::string& name) { return std::string(MUTARO_BIN_DIR) + "/" + name; }
 
@@ -116,6 +149,30 @@ void Phone::write(const std::string& phonePath, const std::string& contents) con
 void Phone::remove(const std::string& phonePath) const {
   std::error_code ignored;
   fs::remove_all(at(phonePath), ignored);
+}
+
+void Phone::plant(const std::string& phonePath, const BadFile& file) const {
+  remove(phonePath);
+  write(phonePath, file.contents);
+  if (file.type != S_IFREG) remove(phonePath);
+  if (file.type == S_IFIFO) mkfifo(at(phonePath).c_str(), 0666);
+  if (file.type == S_IFDIR) fs::create_directory(at(phonePath));
+  if (file.type == S_IFLNK) fs::create_symlink(at(phonePath) + ".missing", at(phonePath));
+}
+
+std::string Phone::shape(const std::string& phonePath) const {
+  struct stat info;
+  if (lstat(at(phonePath).c_str(), &info) != 0) return "missing";
+  if (S_ISREG(info.st_mode)) return read(phonePath);
+  if (S_ISLNK(info.st_mode)) return "link to " + fs::read_symlink(at(phonePath)).string();
+  return S_ISDIR(info.st_mode) ? "folder" : "type " + std::to_string(info.st_mode & S_IFMT);
+}
+
+void Phone::moveTo(const std::string& root) {
+  fs::rename(root_, root);
+  root_ = root;
+  setenv("MUTARO_DEVICE_ROOT", root_.c_str(), 1);
+  setenv("PATH", (at("/usr/bin") + ":" + hostPath_).c_str(), 1);
 }
 
 std::unique_ptr<NSMutableDictionary> Phone::plist(const std::string& phonePath) const {

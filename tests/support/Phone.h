@@ -4,6 +4,8 @@
 // settings and calendar, the deliverables run on it as the phone runs them under a fixed or
 // sped-up faketime clock, its state as `phonesim status` reports it, and, booted, the whole
 // phone on a sped-up clock.
+#include <sys/stat.h>
+
 #include <ctime>
 #include <functional>
 #include <map>
@@ -60,6 +62,22 @@ std::string randomBytes(size_t size, unsigned seed);
 // A property list's values as XML: equal exactly when the values are, whatever the file's form.
 std::string valuesOf(const NSMutableDictionary& values);
 
+// `depth` arrays inside one another as a property list, XML or binary; in binary each array
+// holds the next one `width` times (shared).
+std::string nestedPropertyList(int depth, bool binary, int width = 1);
+
+// Files a reader cannot take whole (empty, truncated, noise, broken binary, another root
+// type, 200,000 deep XML, 100,000 deep binary, 10 MB, FIFO, folder, dangling link) and one it
+// can, `wrongTypes`: the right shape, the wrong value types.
+struct BadFile {
+  std::string name;
+  std::string contents;
+  mode_t type = S_IFREG;  // or S_IFIFO, S_IFDIR, S_IFLNK (dangling)
+  bool readable = false;
+};
+std::vector<BadFile> badFiles(const std::string& wrongTypes);
+inline void PrintTo(const BadFile& file, std::ostream* out) { *out << file.name; }
+
 class Phone {
  public:
   // A phone of this system version; `bare` lays out only the device root and its /var link.
@@ -76,6 +94,11 @@ class Phone {
   std::string read(const std::string& phonePath) const;  // "" when missing
   void write(const std::string& phonePath, const std::string& contents) const;
   void remove(const std::string& phonePath) const;
+  void plant(const std::string& phonePath, const BadFile& file) const;
+  // What stands at the path, found without opening it: a file's contents, or its type.
+  std::string shape(const std::string& phonePath) const;
+  // Moves the whole phone to another device root (`phonesim init` lays out only plain names).
+  void moveTo(const std::string& root);
   // A property list file; null when it cannot be read as a dictionary.
   std::unique_ptr<NSMutableDictionary> plist(const std::string& phonePath) const;
   void writePlist(const std::string& phonePath, const NSMutableDictionary& values) const;

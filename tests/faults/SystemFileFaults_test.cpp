@@ -1,0 +1,49 @@
+// The files of the system that the daemon and its switcher read, each in turn hostile while an
+// event starts and is reverted: the version file, a sound preference file, the wake schedule
+// and the calendar. Nothing crashes or hangs, and a file that cannot be read is not rewritten.
+#include <gtest/gtest.h>
+
+#include "platform/AppSupport/CPWake.h"
+#include "tests/support/Phone.h"
+
+namespace {
+
+using BadSystemFile = std::tuple<std::string, const char*, BadFile>;  // name, file, contents
+
+std::vector<BadSystemFile> rows() {
+  std::vector<BadSystemFile> all;
+  for (auto [name, file, wrongTypes] : std::vector<std::tuple<std::string, const char*, const char*>>{
+           {"Version", "/System/Library/CoreServices/SystemVersion.plist",
+            "<plist><dict><key>ProductVersion</key><integer>7</integer></dict></plist>"},
+           {"SoundPreferences", kSpringBoardPreferencesPath,
+            "<plist><dict><key>ringtone</key><true/><key>ring-vibrate</key><string>1</string></dict></plist>"},
+           {"WakeSchedule", kAutoWakePath, "<plist><dict><key>wake</key><string>none</string></dict></plist>"},
+           {"Calendar", kCalendarDatabasePath, nullptr}}) {
+    for (const BadFile& bad : badFiles(wrongTypes ? wrongTypes : "")) {
+      if (wrongTypes || !bad.readable) all.emplace_back(name + "_" + bad.name, file, bad);
+    }
+  }
+  return all;
+}
+
+class BadSystemFiles : public testing::TestWithParam<BadSystemFile> {};
+
+TEST_P(BadSystemFiles, AnEventStartsAndIsRevertedAndTheFileStaysAsItWas) {
+  const auto& [name, file, bad] = GetParam();
+  Phone phone;
+  phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 10:00:00")});
+  phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kVibrateSwitch, false}, {kSMSSwitch, false}});
+  phone.plant(file, bad);
+  const std::string planted = phone.shape(file);
+  for (const std::vector<std::string>& line : {std::vector<std::string>{"./Mutarod"}, {"./Mutarodh", "0"}}) {
+    Outcome run = phone.run(line, {.clock = clockAt("2026-12-07 09:00:05", 20)});
+    EXPECT_TRUE(run.exited(0)) << line[0] << " " << run.signal << (run.timedOut ? " timed out\n" : "\n") << run.err;
+  }
+  EXPECT_TRUE(phone.status().contains("wakes"));
+  EXPECT_TRUE(bad.readable || phone.shape(file) == planted) << "rewritten";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, BadSystemFiles, testing::ValuesIn(rows()),
+                         [](const auto& info) { return std::get<0>(info.param); });
+
+}  // namespace
