@@ -35,16 +35,6 @@ TEST(RunningEvent, TheVersionPicksTheTable) {
   EXPECT_FALSE(runningAt("2026-12-07 09:30:00")) << "no CalendarItem table on this phone";
 }
 
-TEST(RunningEvent, AMissingOrEmptyDatabaseIsNoEventAndIsNotCreated) {
-  Phone phone;
-  VersionMajor = 7;
-  phone.remove(kCalendarDatabasePath);
-  EXPECT_FALSE(runningAt("2026-12-07 09:30:00"));
-  EXPECT_FALSE(phone.exists(kCalendarDatabasePath));
-  phone.write(kCalendarDatabasePath, "");
-  EXPECT_FALSE(runningAt("2026-12-07 09:30:00"));
-}
-
 // In the hour the autumn clock change repeats, an occurrence of the first pass through it is
 // over by the second, though its local-time texts say otherwise.
 TEST(ClockChange, AnOccurrenceOfTheFirstPassThroughTheRepeatedHourIsOverInTheSecond) {

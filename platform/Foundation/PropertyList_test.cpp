@@ -44,15 +44,21 @@ TEST(PropertyList, AnAtomicWriteKeepsTheModeLeavesNoTemporaryAndFailsWithoutHarm
   EXPECT_FALSE(dict.writeToFileAtomically("/no/such/directory/file.plist"));
 }
 
-}  // namespace
-
-namespace {
-
-// Deeper, shared, cyclic and hidden nesting are in the fuzz seeds and the bad-file tables.
+// Deeper, shared, cyclic and hidden nesting are in the fuzz seeds.
 TEST(PropertyListNesting, SixtyFourLevelsReadAndSixtyFiveDoNot) {
   for (bool binary : {false, true}) {
     EXPECT_NE(propertyListFromData(nestedPropertyList(kDeepestPropertyList, binary)), nullptr);
     EXPECT_EQ(propertyListFromData(nestedPropertyList(kDeepestPropertyList + 1, binary)), nullptr);
+  }
+}
+
+// Every file of the system is read through here: whatever lies at the path, the reader returns
+// at once, with no dictionary from a file it cannot take whole.
+TEST(PropertyList, EveryKindOfBadFileReadsAsNothingAndNoneHangs) {
+  Phone phone{"", true};
+  for (const BadFile& bad : badFiles("<plist><dict><key>n</key><string>1</string></dict></plist>")) {
+    phone.plant(kFile, bad);
+    EXPECT_EQ(NSMutableDictionary::initWithContentsOfFile(kFile) != nullptr, bad.readable) << bad.name;
   }
 }
 

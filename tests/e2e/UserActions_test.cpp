@@ -87,10 +87,6 @@ TEST_F(UserActions, ADaemonKilledAfterItsRevertBeforeItsStateWriteIsMendedByTheN
   EXPECT_EQ(phone.sounds(), before);
 }
 
-}  // namespace
-
-namespace {
-
 // Stopping a booted phone ends everything it started, a switcher halfway through included; a
 // phone runs one boot at a time, and only a phone made by phonesim init boots.
 TEST(Boot, StopsEverythingItStartedAndRunsOnlyOnAPhoneOfItsOwn) {
