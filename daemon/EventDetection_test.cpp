@@ -10,20 +10,24 @@ namespace {
 
 bool runningAt(const char* time) { return runningEvent(localTime(time)); }
 
+// Each system version has its own pair of statements.
 TEST(RunningEvent, BothEndsOfAnEventOrOccurrenceAreInsideIt) {
-  Phone phone;
-  VersionMajor = 7;
-  phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 10:00:00")});
-  phone.addEvent({.start = localTime("2026-11-30 11:00:00"), .end = localTime("2026-11-30 12:00:00"),
-                  .occurrences = {localTime("2026-12-07 11:00:00")}});
-  EXPECT_FALSE(runningAt("2026-12-07 08:59:59"));
-  EXPECT_TRUE(runningAt("2026-12-07 09:00:00"));
-  EXPECT_TRUE(runningAt("2026-12-07 10:00:00"));
-  EXPECT_FALSE(runningAt("2026-12-07 10:00:01"));
-  EXPECT_FALSE(runningAt("2026-12-07 10:59:59"));
-  EXPECT_TRUE(runningAt("2026-12-07 11:00:00"));
-  EXPECT_TRUE(runningAt("2026-12-07 12:00:00"));
-  EXPECT_FALSE(runningAt("2026-12-07 12:00:01"));
+  for (const char* version : {"7.0.4", "4.2.1"}) {
+    SCOPED_TRACE(version);
+    Phone phone(version);
+    VersionMajor = std::atoi(version);
+    phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 10:00:00")});
+    phone.addEvent({.start = localTime("2026-11-30 11:00:00"), .end = localTime("2026-11-30 12:00:00"),
+                    .occurrences = {localTime("2026-12-07 11:00:00")}});
+    EXPECT_FALSE(runningAt("2026-12-07 08:59:59"));
+    EXPECT_TRUE(runningAt("2026-12-07 09:00:00"));
+    EXPECT_TRUE(runningAt("2026-12-07 10:00:00"));
+    EXPECT_FALSE(runningAt("2026-12-07 10:00:01"));
+    EXPECT_FALSE(runningAt("2026-12-07 10:59:59"));
+    EXPECT_TRUE(runningAt("2026-12-07 11:00:00"));
+    EXPECT_TRUE(runningAt("2026-12-07 12:00:00"));
+    EXPECT_FALSE(runningAt("2026-12-07 12:00:01"));
+  }
 }
 
 TEST(RunningEvent, TheVersionPicksTheTable) {
