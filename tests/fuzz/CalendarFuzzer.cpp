@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     " start_date REAL, end_date REAL, description TEXT, calendar_id INTEGER, availability INTEGER,"
                     " all_day INTEGER); CREATE TABLE OccurrenceCache (occurrence_date REAL, event_id INTEGER,"
                     " calendar_id INTEGER);").c_str(), nullptr, nullptr, nullptr);
-  const int64_t now = time(nullptr) - 978307200;  // in calendar seconds
+  const time_t instant = time(nullptr);
+  const int64_t now = instant - 978307200;  // in calendar seconds
   const char* const kNotes[] = {"", "!silent", "x !RING", "!Silent %s", "\n!silent\x01"};
   for (const std::string& insert : {"INSERT INTO " + table + " (start_date, end_date, description, calendar_id,"
                                     " availability, all_day) VALUES (?, ?, ?, ?, ?, ?)",
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
 
-  runningEvent();
-  getWakeUpDate();
+  runningEvent(instant);
+  getWakeUpDate(instant);
   return 0;
 }
