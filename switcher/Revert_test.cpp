@@ -7,7 +7,6 @@
 namespace {
 
 using Messages = std::vector<std::string>;
-const char* kBanner = "(((((((((((((((((((((( mutarodh ))))))))))))))))))";
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 const Pairs kEverythingReverted = {
     {"com.apple.springboard", "ringtone"},     {"com.apple.springboard", "sms-sound"},
@@ -25,7 +24,7 @@ TEST(Revert, SilentPhoneModeTouchesOnlyTheRingerAndTheVolume) {
 
   Outcome silence = phone.switcher("1");
   EXPECT_EQ(logMessages(silence.err, "Mutarodh"),
-            (Messages{kBanner, "Change...", "Do work", ">>>>> Silent phone", "Profiles are disabled",
+            (Messages{kSwitcherBanner, "Change...", "Do work", ">>>>> Silent phone", "Profiles are disabled",
                       "Set status bar NEW", "Done!", "Changed"}));
   json status = phone.status();
   EXPECT_TRUE(status["marker"]);
@@ -35,7 +34,7 @@ TEST(Revert, SilentPhoneModeTouchesOnlyTheRingerAndTheVolume) {
 
   Outcome revert = phone.switcher("0");
   ASSERT_TRUE(revert.exited(0));
-  EXPECT_EQ(logMessages(revert.err, "Mutarodh"), (Messages{kBanner, "Profiles are disabled", "Reverted"}));
+  EXPECT_EQ(logMessages(revert.err, "Mutarodh"), (Messages{kSwitcherBanner, "Profiles are disabled", "Reverted"}));
   EXPECT_EQ(revert.out, "Set volume to: 1.000000\nUnset status bar NEW\n");
   status = phone.status();
   EXPECT_FALSE(status["marker"]);
@@ -60,12 +59,12 @@ TEST(Revert, AUserProfileSilenceAndItsRevertLeaveThePhoneAsItWas) {
 
   Outcome silence = phone.switcher("1");
   EXPECT_EQ(logMessages(silence.err, "Mutarodh"),
-            (Messages{kBanner, "Change...", "Do work", "Do work started", "Update silent time", "Change SMS",
+            (Messages{kSwitcherBanner, "Change...", "Do work", "Do work started", "Update silent time", "Change SMS",
                       "Change springboard file", "Change key,value", "Change SpringBoard", "silent volume...",
                       "Set status bar NEW", "Done!", "Changed"}));
   Outcome revert = phone.switcher("0");
   EXPECT_EQ(logMessages(revert.err, "Mutarodh"),
-            (Messages{kBanner, "User profile", "Setting Ringtone", "Revert Ringtone", "<default>",
+            (Messages{kSwitcherBanner, "User profile", "Setting Ringtone", "Revert Ringtone", "<default>",
                       "Reverting sounds back to original", "Reverted"}));
   EXPECT_EQ(revert.out, "Set volume to: 0.600000\nUnset status bar NEW\n");
   EXPECT_EQ(phone.sounds(), before);

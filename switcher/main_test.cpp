@@ -11,14 +11,13 @@
 
 namespace {
 
-const char* kBanner = "(((((((((((((((((((((( mutarodh ))))))))))))))))))";
 
 TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
   // Arguments, and the last message logged: none for the usage line, the revert's, the
   // silence's, or only the banner.
   for (const auto& [arguments, last] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{}, ""}, {{"1", "0"}, ""}, {{"abc"}, "Reverted"}, {{""}, "Reverted"}, {{"1x"}, "Changed"},
-           {{" 1"}, "Changed"}, {{"2"}, kBanner}, {{"-1"}, kBanner}}) {
+           {{" 1"}, "Changed"}, {{"2"}, kSwitcherBanner}, {{"-1"}, kSwitcherBanner}}) {
     Phone phone;
     std::vector<std::string> line = {"./Mutarodh"};
     line.insert(line.end(), arguments.begin(), arguments.end());

@@ -1,6 +1,5 @@
 // The road of events on a booted phone, from wake to wake: the switcher silences, SpringBoard
-// shows the image, the sounds come back. Events last minutes; the phone's clock runs 30 times
-// fast, well inside the daemon's 60-second window.
+// shows the image, the sounds come back. Events last minutes, on a fast clock.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,31 +8,28 @@
 
 namespace {
 
-constexpr int kSpeed = 30;
-time_t at(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
-
 // The event of 09:00 to 09:02, from the wake before it to the wake after it.
 void rideOneEvent(Phone& phone, const std::function<void(const json&)>& whileSilenced) {
-  phone.addEvent({at("09:00:00"), at("09:02:00")});
-  phone.boot(at("08:59:30"), kSpeed);
+  phone.addEvent({todayAt("09:00:00"), todayAt("09:02:00")});
+  phone.boot(todayAt("08:59:30"), kBootSpeed);
   json s;
   // The boot run sees the start 30 s ahead: it schedules the wake and stays for it.
-  ASSERT_TRUE(phone.waitFor([](const json& st) { return mutaroWakes(st) == std::vector{iso8601(at("09:00:00"))}; },
-                            at("08:59:58"), &s)) << s.dump(1);
+  ASSERT_TRUE(phone.waitFor([](const json& st) { return mutaroWakes(st) == std::vector{iso8601(todayAt("09:00:00"))}; },
+                            todayAt("08:59:58"), &s)) << s.dump(1);
   EXPECT_FALSE(silenced(s));
   // Silenced, the switcher done (it stores the volume last), the wake moved to the end.
   ASSERT_TRUE(phone.waitFor(
       [](const json& st) {
-        return silenced(st) && st["settings"].contains(kVolume) && mutaroWakes(st) == std::vector{iso8601(at("09:02:00"))};
+        return silenced(st) && st["settings"].contains(kVolume) && mutaroWakes(st) == std::vector{iso8601(todayAt("09:02:00"))};
       },
-      at("09:01:30"), &s)) << s.dump(1);
+      todayAt("09:01:30"), &s)) << s.dump(1);
   whileSilenced(s);
-  EXPECT_FALSE(phone.waitFor(released, at("09:01:55"), &s)) << "released before the event's end";
-  ASSERT_TRUE(phone.waitFor(released, at("09:03:30"), &s)) << s.dump(1);
+  EXPECT_FALSE(phone.waitFor(released, todayAt("09:01:55"), &s)) << "released before the event's end";
+  ASSERT_TRUE(phone.waitFor(released, todayAt("09:03:30"), &s)) << s.dump(1);
   EXPECT_GE(s["settings"][kUpdatedRevert].get<std::string>(), "2026-12-07 09:02:00");
   EXPECT_EQ(phone.count("Event started"), 1);
   EXPECT_EQ(phone.count("Event ended"), 1);
-  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:04:00")));
+  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, todayAt("09:04:00")));
 }
 
 TEST(EventRoad, OneEventInSilentPhoneMode) {
@@ -79,7 +75,7 @@ TEST(EventRoad, OneEventInUserProfileModeOnARootNamedWithABlankAndShellCharacter
 // silence and one revert.
 void expectOneSilence(Phone& phone, time_t from, time_t to) {
   json s;
-  phone.boot(from - 30, kSpeed);
+  phone.boot(from - 30, kBootSpeed);
   ASSERT_TRUE(phone.waitFor(silenced, from + 90, &s)) << s.dump(1);
   EXPECT_FALSE(phone.waitFor(released, to - 5, &s)) << "released in between: " << s.dump(1);
   ASSERT_TRUE(phone.waitFor(released, to + 90, &s)) << s.dump(1);
@@ -89,27 +85,27 @@ void expectOneSilence(Phone& phone, time_t from, time_t to) {
 
 TEST(EventRoad, BackToBackEvents) {
   Phone phone;
-  phone.addEvent({at("09:00:00"), at("09:02:00")});
-  phone.addEvent({at("09:02:00"), at("09:04:00")});
-  expectOneSilence(phone, at("09:00:00"), at("09:04:00"));
+  phone.addEvent({todayAt("09:00:00"), todayAt("09:02:00")});
+  phone.addEvent({todayAt("09:02:00"), todayAt("09:04:00")});
+  expectOneSilence(phone, todayAt("09:00:00"), todayAt("09:04:00"));
 }
 
 TEST(EventRoad, OverlappingEvents) {
   Phone phone;
-  phone.addEvent({at("09:00:00"), at("09:02:00")});
-  phone.addEvent({at("09:01:00"), at("09:03:00")});
-  expectOneSilence(phone, at("09:00:00"), at("09:03:00"));
+  phone.addEvent({todayAt("09:00:00"), todayAt("09:02:00")});
+  phone.addEvent({todayAt("09:01:00"), todayAt("09:03:00")});
+  expectOneSilence(phone, todayAt("09:00:00"), todayAt("09:03:00"));
 }
 
 TEST(EventRoad, AWeeklyEventWhoseFirstOccurrenceIsPast) {
   Phone phone;
   const time_t week = 7 * 86400;
-  phone.addEvent({.start = at("09:00:00") - week, .end = at("09:02:00") - week,
-                  .occurrences = {at("09:00:00") - week, at("09:00:00"), at("09:00:00") + week}});
-  expectOneSilence(phone, at("09:00:00"), at("09:02:00"));
+  phone.addEvent({.start = todayAt("09:00:00") - week, .end = todayAt("09:02:00") - week,
+                  .occurrences = {todayAt("09:00:00") - week, todayAt("09:00:00"), todayAt("09:00:00") + week}});
+  expectOneSilence(phone, todayAt("09:00:00"), todayAt("09:02:00"));
   json s;
-  EXPECT_TRUE(phone.waitFor([&](const json& st) { return mutaroWakes(st) == std::vector{iso8601(at("09:00:00") + week)}; },
-                            at("09:03:00"), &s)) << "next week's occurrence is the next wake: " << s.dump(1);
+  EXPECT_TRUE(phone.waitFor([&](const json& st) { return mutaroWakes(st) == std::vector{iso8601(todayAt("09:00:00") + week)}; },
+                            todayAt("09:03:00"), &s)) << "next week's occurrence is the next wake: " << s.dump(1);
 }
 
 }  // namespace

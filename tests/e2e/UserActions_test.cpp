@@ -10,22 +10,19 @@
 
 namespace {
 
-constexpr int kSpeed = 30;
-time_t at(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
-
 class UserActions : public testing::Test {
  protected:
   void SetUp() override {
     phone.set({{kEnableProfilesSwitch, true}, {kVibrateSwitch, false}, {kNewmailSwitch, false}, {kSMSSwitch, false}});
     before = phone.sounds();
-    phone.addEvent({at("09:00:00"), at("09:02:00")});
+    phone.addEvent({todayAt("09:00:00"), todayAt("09:02:00")});
   }
   // Booted, silenced, and the daemon gone until the event's end.
   void bootIntoTheEvent() {
-    phone.boot(at("08:59:30"), kSpeed);
+    phone.boot(todayAt("08:59:30"), kBootSpeed);
     json s;
-    ASSERT_TRUE(phone.waitFor(silenced, at("09:01:20"), &s)) << s.dump(1);
-    ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:01:45")));
+    ASSERT_TRUE(phone.waitFor(silenced, todayAt("09:01:20"), &s)) << s.dump(1);
+    ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, todayAt("09:01:45")));
   }
   void tap(const char* title) { ASSERT_TRUE(phone.run({"tap-switch", title}, {.clock = phone.clock()}).exited(0)); }
 
@@ -42,7 +39,7 @@ TEST_F(UserActions, DisableEventRestoresAtOnceAndTheEventsEndRevertsNothing) {
   EXPECT_EQ(phone.sounds(), before);
   ASSERT_TRUE(phone.waitFor(
       [](const json& st) { return st["settings"][kEventInProgress] == false && st["settings"][kDisableEventSwitch] == false; },
-      at("09:03:30")));
+      todayAt("09:03:30")));
   EXPECT_EQ(phone.count("Not reverting - Current Event was disabled"), 1);
   EXPECT_EQ(phone.count("Reverted"), 0) << "no second revert at the event's end";
   EXPECT_EQ(phone.sounds(), before);
@@ -56,7 +53,7 @@ TEST_F(UserActions, EnabledOffRestoresAtOnceAndTheDaemonStaysAway) {
   EXPECT_EQ(phone.sounds(), before);
   // The wake at the event's end starts the daemon, which finds itself disabled.
   ASSERT_TRUE(phone.waitFor([&](const json&) { return phone.count("Exit Application. Mutaro is disabled") > 0; },
-                            at("09:03:30")));
+                            todayAt("09:03:30")));
   EXPECT_EQ(phone.count("Reverted"), 0);
   EXPECT_EQ(phone.sounds(), before);
 }
@@ -74,14 +71,14 @@ TEST_F(UserActions, ADaemonKilledAfterItsRevertBeforeItsStateWriteIsMendedByTheN
   bootIntoTheEvent();
   json s;
   ASSERT_TRUE(phone.waitFor([&](const json&) { return phone.exists(std::string(kBundleDirectory) + "/killed-once"); },
-                            at("09:03:30")));
-  ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, at("09:04:00"), &s));
+                            todayAt("09:03:30")));
+  ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, todayAt("09:04:00"), &s));
   EXPECT_EQ(s["settings"][kEventInProgress], true) << "the state write was lost with the daemon";
 
   // Started again, the daemon finds the event over and reverts once more.
   time_t resume = phone.now();
   phone.shutdown();
-  phone.boot(resume, kSpeed);
+  phone.boot(resume, kBootSpeed);
   ASSERT_TRUE(phone.waitFor(released, resume + 90, &s)) << s.dump(1);
   EXPECT_EQ(phone.count("Reverted"), 2);
   EXPECT_EQ(phone.sounds(), before);
@@ -94,7 +91,7 @@ TEST(Boot, StopsEverythingItStartedAndRunsOnlyOnAPhoneOfItsOwn) {
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\necho $$ > switcher.pid\nexec sleep 600\n");
   chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
   phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 09:02:00")});
-  phone.boot(localTime("2026-12-07 09:00:10"), 30);
+  phone.boot(todayAt("09:00:10"), kBootSpeed);
   const std::string pidFile = std::string(kBundleDirectory) + "/switcher.pid";
   ASSERT_TRUE(eventually(10, [&] { return !phone.read(pidFile).empty(); }));
   Outcome second = phone.run({"phonesim", "boot", phone.root()});

@@ -31,6 +31,13 @@ constexpr const char* kTestTimeZone = "Europe/Berlin";
 
 // Unix seconds of a local time "YYYY-MM-DD HH:MM:SS" in the test time zone.
 time_t localTime(const std::string& text);
+// The same for "HH:MM:SS" on 2026-12-07, the day the booted-phone tests play in.
+inline time_t todayAt(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
+// Booted phones run 30 times fast: an event of two minutes takes four seconds, and the phone's
+// steps stay well inside the daemon's 60-second window.
+constexpr int kBootSpeed = 30;
+// The switcher's first log line.
+constexpr const char* kSwitcherBanner = "(((((((((((((((((((((( mutarodh ))))))))))))))))))";
 // A built program of build/bin.
 std::string builtProgram(const std::string& name);
 
