@@ -11,7 +11,6 @@
 
 namespace {
 
-
 TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
   // Arguments, and the last message logged: none for the usage line, the revert's, the
   // silence's, or only the banner.
