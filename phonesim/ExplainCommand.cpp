@@ -100,10 +100,13 @@ Json entryJson(const CalendarEntry& entry) {
           {"occurrence", entry.occurrence}, {"qualifies", entry.qualifies}, {"verdict", entry.verdict}};
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim explain: %s\n", message.c_str());
-  return 1;
+  return status;
 }
+
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
 }  // namespace
 
@@ -111,11 +114,14 @@ int explainCommand(const ExplainOptions& options) {
   std::optional<std::string> phone = openPhone("explain", options.root);
   if (!phone) return 1;
   const time_t now = time(nullptr);
-  std::optional<time_t> at = parseMoment(options.at, now);
-  if (!at) return fail("--at " + options.at + ": give now, +N or -N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM");
-  std::optional<time_t> from = options.from.empty() ? startOfDay(*at) : parseMoment(options.from, now);
-  std::optional<time_t> to = options.to.empty() ? startOfDay(*at) + 86399 : parseMoment(options.to, now);
-  if (!from || !to) return fail("--from/--to: give moments as for --at");
+  std::string error;
+  std::optional<time_t> at = parseMoment(options.at, now, &error);
+  if (!at) return misuse("--at " + error);
+  if (std::string outside = outsideDaemonRange("--at " + localTimeStamp(*at), *at); !outside.empty()) return misuse(outside);
+  time_t from = 0, to = 0;
+  if (!parseSpan(options.from, options.to, now, startOfDay(*at), startOfDay(*at) + 86399, &from, &to, &error)) {
+    return misuse(error);
+  }
 
   const PhoneState state = readState();
   const std::string version = systemVersionText();
@@ -126,8 +132,8 @@ int explainCommand(const ExplainOptions& options) {
     sqlite3_close(db);
     return fail("cannot read the calendar: " + message);
   }
-  std::string error;
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, state.calendarChoice, *from, *to, *at, &error);
+  error.clear();
+  std::vector<CalendarEntry> entries = calendarEntries(db, table, state.calendarChoice, from, to, *at, &error);
   DaemonForecast forecast(*phone);
   bool running = forecast.eventRunning(*at);
   Action action = daemonAction(state, running, forecast.calendarLocked());
@@ -172,7 +178,7 @@ int explainCommand(const ExplainOptions& options) {
               state.enabled ? "enabled" : "disabled",
               state.inProgress ? (*state.inProgress ? "true" : "false") : "missing", state.released ? "true" : "false",
               state.marker ? "silenced (marker present)" : "not silenced", watched.c_str());
-  std::printf("\nEvents from %s to %s:\n", localTimeStamp(*from).c_str(), localTimeStamp(*to).c_str());
+  std::printf("\nEvents from %s to %s:\n", localTimeStamp(from).c_str(), localTimeStamp(to).c_str());
   if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", error.c_str());
   if (entries.empty() && error.empty()) std::printf("  none\n");
   for (const CalendarEntry& entry : entries) {

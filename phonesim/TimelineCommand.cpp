@@ -189,10 +189,13 @@ std::string svg(time_t from, time_t to, const std::vector<CalendarEntry>& entrie
   return out.str();
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim timeline: %s\n", message.c_str());
-  return 1;
+  return status;
 }
+
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
 }  // namespace
 
@@ -200,9 +203,12 @@ int timelineCommand(const TimelineOptions& options) {
   std::optional<std::string> phone = openPhone("timeline", options.root);
   if (!phone) return 1;
   const time_t now = time(nullptr);
-  std::optional<time_t> from = options.from.empty() ? startOfDay(now) : parseMoment(options.from, now);
-  std::optional<time_t> to = options.to.empty() ? *from + 86399 : parseMoment(options.to, now);
-  if (!from || !to || *to <= *from) return fail("--from/--to: give now, +N/-N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM");
+  std::string error;
+  time_t from = 0, to = 0;
+  // Without --to, the day that --from starts.
+  std::optional<time_t> start = options.from.empty() ? startOfDay(now) : parseMoment(options.from, now, &error);
+  if (!start) return misuse("--from " + error);
+  if (!parseSpan(options.from, options.to, now, *start, *start + 86399, &from, &to, &error)) return misuse(error);
 
   int calendarChoice = 0;
   if (auto settings = NSMutableDictionary::initWithContentsOfFile(kSettingsPath)) {
@@ -211,31 +217,31 @@ int timelineCommand(const TimelineOptions& options) {
   const std::string table = std::atoi(systemVersionText().c_str()) < 5 ? "event" : "CalendarItem";
   sqlite3* db = nullptr;
   sqlite3_open_v2(devicePath(kCalendarDatabasePath).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  std::string error;
+  error.clear();
   // The verdicts without the moment: "not started" and "ended" say nothing over a span.
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, calendarChoice, *from, *to, *from, &error);
+  std::vector<CalendarEntry> entries = calendarEntries(db, table, calendarChoice, from, to, from, &error);
   sqlite3_close(db);
   if (!error.empty()) std::fprintf(stderr, "phonesim timeline: the calendar cannot be read: %s\n", error.c_str());
 
   std::string log;
   readWholeFile(devicePath(kSystemLogPath), &log);
-  PhoneHistory history = readHistory(log, std::min(now, *to));
+  PhoneHistory history = readHistory(log, std::min(now, to));
   std::vector<Interval> qualifying;
   for (const CalendarEntry& entry : entries) {
-    if (entry.qualifies) qualifying.push_back({std::max(entry.start, *from), std::min(entry.end, *to)});
+    if (entry.qualifies) qualifying.push_back({std::max(entry.start, from), std::min(entry.end, to)});
   }
   std::vector<Interval> silences;
   for (const Interval& silence : history.silences) {
-    if (silence.to >= *from && silence.from <= *to) silences.push_back({std::max(silence.from, *from), std::min(silence.to, *to)});
+    if (silence.to >= from && silence.from <= to) silences.push_back({std::max(silence.from, from), std::min(silence.to, to)});
   }
   std::vector<Mismatch> found = mismatches(qualifying, silences);
 
   if (options.svg.empty()) {
-    printTerminal(*from, *to, entries, history, found);
+    printTerminal(from, to, entries, history, found);
     return 0;
   }
   std::ofstream file(options.svg, std::ios::binary | std::ios::trunc);
-  file << svg(*from, *to, entries, history, found);
+  file << svg(from, to, entries, history, found);
   if (!file) return fail("cannot write " + options.svg);
   std::printf("phonesim timeline: %s written (%zu events)\n", options.svg.c_str(), entries.size());
   return 0;

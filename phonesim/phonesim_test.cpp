@@ -53,8 +53,8 @@ TEST(PhonesimInit, RefusesRootsAShellWouldSplitAndAgainKeepsThePhonesData) {
 TEST(PhonesimEvent, AddsARecurringEventWhoseOccurrencesTheDaemonReads) {
   Phone phone;
   const time_t start = localTime("2026-11-30 09:00:00");
-  ASSERT_TRUE(phone.run({"phonesim", "event", phone.root(), "--start", std::to_string(start), "--end",
-                         std::to_string(start + 600), "--every", "604800", "--count", "3", "--calendar", "2"})
+  ASSERT_TRUE(phone.run({"phonesim", "event", phone.root(), "--start", "@" + std::to_string(start), "--end",
+                         "@" + std::to_string(start + 600), "--every", "604800", "--count", "3", "--calendar", "2"})
                   .exited(0));
   Outcome daemon = phone.daemon(clockAt("2026-12-07 09:05:00", 20));
   EXPECT_NE(daemon.err.find("**** Found event2"), std::string::npos) << daemon.err;
