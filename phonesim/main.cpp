@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
   auto* init = app.add_subcommand("init", "lay out a fresh phone in ROOT and install the deliverables");
   init->add_option("ROOT", root, "device root directory: new, empty, or a phone to refresh")->required();
   init->add_option("--ios", iosVersion, "system version of the phone")->capture_default_str();
+  std::string timeZone;
+  init->add_option("--tz", timeZone, "the phone's time zone, e.g. Asia/Tokyo (default: the host's)");
   init->add_flag("--force", force, "lay a phone over a folder that holds other files");
 
   auto* status = app.add_subcommand("status", "the phone's state: one screen on a terminal, else JSON");
@@ -110,7 +112,7 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : 2;
   }
 
-  if (init->parsed()) return initCommand(root, iosVersion, force);
+  if (init->parsed()) return initCommand(root, iosVersion, timeZone, force);
   if (status->parsed()) return statusCommand(root, json ? StatusForm::Json : summary ? StatusForm::Summary : StatusForm::Auto);
   if (eventCommandLine->parsed()) {
     if (notes->count() > 0) event.notes = notes->as<std::string>();
