@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "DeviceRoot.h"
 #include "phonesim/Moment.h"
 #include "daemon/CalendarRow.h"
@@ -155,7 +156,7 @@ int eventCommand(const EventOptions& options) {
   std::string calendarList;
   for (const Calendar& calendar : known) {
     if (calendar.id == options.calendar) chosen = &calendar;
-    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + calendar.title + "\"";
+    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + terminalText(calendar.title) + "\"";
   }
   if (chosen == nullptr) {
     return misuse("there is no calendar " + std::to_string(options.calendar) + "; the calendars are " +
@@ -214,8 +215,8 @@ int eventCommand(const EventOptions& options) {
 
   const std::string from = localTimeStamp(start), to = localTimeStamp(end);
   const bool sameDay = from.compare(0, 10, to, 0, 10) == 0;
-  std::cout << "Event " << eventId << " \"" << options.title << "\" added to calendar " << chosen->id << " \""
-            << chosen->title << "\"\n"
+  std::cout << "Event " << eventId << " \"" << terminalText(options.title) << "\" added to calendar " << chosen->id
+            << " \"" << terminalText(chosen->title) << "\"\n"
             << "  from " << from << " to " << (sameDay ? to.substr(11) : to)
             << " local time" << (options.allDay ? ", all day" : "") << "\n";
   if (options.every) {

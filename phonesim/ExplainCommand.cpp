@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "daemon/CalendarRow.h"
 #include "daemon/NextWake.h"
 #include "phonesim/CalendarVerdicts.h"
@@ -144,7 +145,7 @@ int explainCommand(const ExplainOptions& options) {
     if (entry.qualifies && (action.inEventAfter ? entry.end : entry.start) == next) giver = entry;
   }
   std::string watched = state.calendarChoice == 0 ? "all calendars" : "calendar " + std::to_string(state.calendarChoice) +
-                                                                           " \"" + calendarTitle(db, state.calendarChoice) + "\"";
+                                                                           " \"" + terminalText(calendarTitle(db, state.calendarChoice)) + "\"";
   sqlite3_close(db);
   std::optional<time_t> scheduled;
   for (const ScheduledWake& wake : simulatedWakes()) {
@@ -168,11 +169,11 @@ int explainCommand(const ExplainOptions& options) {
                   {"scheduledWake", scheduled ? Json{{"time", localTimeStamp(*scheduled)}, {"seconds", *scheduled}} : Json()},
                   {"wakesAgree", agree}};
     if (!error.empty()) facts["calendarError"] = error;
-    std::cout << facts.dump(2) << "\n";
+    std::cout << facts.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     return 0;
   }
 
-  std::printf("At %s on %s (iOS %s, events in %s)\n", localTimeStamp(*at).c_str(), phone->c_str(), version.c_str(),
+  std::printf("At %s on %s (iOS %s, events in %s)\n", localTimeStamp(*at).c_str(), terminalText(*phone).c_str(), terminalText(version).c_str(),
               table.c_str());
   std::printf("  Mutaro %s · EventInProgress %s · DisableEventSwitch %s · %s · watching %s\n",
               state.enabled ? "enabled" : "disabled",
@@ -183,13 +184,13 @@ int explainCommand(const ExplainOptions& options) {
   if (entries.empty() && error.empty()) std::printf("  none\n");
   for (const CalendarEntry& entry : entries) {
     std::string markers = markersIn(entry.notes);
-    std::printf("  %s–%s  %-22.22s cal %d  %-4s %-13s %s%s\n", clock(entry.start).c_str(), clock(entry.end).c_str(),
-                entry.title.c_str(), entry.calendar, entry.availability == 0 ? "busy" : "free", markers.c_str(),
+    std::printf("  %s–%s  %s cal %d  %-4s %-13s %s%s\n", clock(entry.start).c_str(), clock(entry.end).c_str(),
+                fitColumns(entry.title, 22).c_str(), entry.calendar, entry.availability == 0 ? "busy" : "free", markers.c_str(),
                 entry.verdict.c_str(), entry.occurrence ? " (occurrence)" : "");
   }
   std::printf("\nAt %s the daemon would: %s — %s.\n", clock(*at).c_str(), action.what.c_str(), action.why.c_str());
   std::printf("Next wake it would schedule: %s", next > 0 ? localTimeStamp(next).c_str() : "none");
-  if (giver) std::printf(", the %s of \"%s\"", action.inEventAfter ? "end" : "start", giver->title.c_str());
+  if (giver) std::printf(", the %s of \"%s\"", action.inEventAfter ? "end" : "start", terminalText(giver->title).c_str());
   std::printf("\nWake scheduled now:          %s%s\n", scheduled ? localTimeStamp(*scheduled).c_str() : "none",
               agree ? "" : "   << differs from the daemon's answer");
   return 0;

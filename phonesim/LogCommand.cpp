@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
 #include "platform/Foundation/DevicePath.h"
@@ -66,7 +67,7 @@ void printNewLines(std::FILE* log, Filter* filter, std::string* partial) {
     size_t start = 0;
     for (size_t end; (end = partial->find('\n', start)) != std::string::npos; start = end + 1) {
       std::string line = partial->substr(start, end - start);
-      if (filter->keeps(line)) std::printf("%s\n", line.c_str());
+      if (filter->keeps(line)) std::printf("%s\n", terminalText(line).c_str());
     }
     partial->erase(0, start);
   }

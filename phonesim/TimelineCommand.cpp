@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "daemon/CalendarRow.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DeviceRoot.h"
@@ -75,10 +76,7 @@ class Row {
   std::vector<std::string> cells_;
 };
 
-std::string label(const std::string& text, size_t width) {
-  std::string cut = text.substr(0, width);
-  return cut + std::string(width - cut.size(), ' ');
-}
+std::string label(const std::string& text, size_t width) { return fitColumns(text, static_cast<int>(width)); }
 
 void printTerminal(time_t from, time_t to, const std::vector<CalendarEntry>& entries, const PhoneHistory& history,
                    const std::vector<Mismatch>& found) {
@@ -123,20 +121,6 @@ void printTerminal(time_t from, time_t to, const std::vector<CalendarEntry>& ent
   }
 }
 
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return out;
-}
-
 // A self-contained picture: no script, no font but the reader's own sans-serif.
 std::string svg(time_t from, time_t to, const std::vector<CalendarEntry>& entries, const PhoneHistory& history,
                 const std::vector<Mismatch>& found) {
@@ -152,15 +136,15 @@ std::string svg(time_t from, time_t to, const std::vector<CalendarEntry>& entrie
       << localTimeStamp(to) << "</title>\n";
   int y = kRow;
   auto rowLabel = [&](const std::string& text, const char* color) {
-    out << "<text x=\"4\" y=\"" << y + 15 << "\" fill=\"" << color << "\">" << escaped(text) << "</text>\n";
+    out << "<text x=\"4\" y=\"" << y + 15 << "\" fill=\"" << color << "\">" << xmlText(text) << "</text>\n";
   };
   for (const CalendarEntry& entry : entries) {
     rowLabel(clock(entry.start) + " " + entry.title + (entry.qualifies ? "" : " (" + entry.verdict + ")"),
              entry.qualifies ? "black" : "gray");
     out << "<rect class=\"" << (entry.qualifies ? "event" : "event other") << "\" x=\"" << x(entry.start) << "\" y=\""
         << y + 4 << "\" width=\"" << std::max(1, x(entry.end) - x(entry.start)) << "\" height=\"16\" fill=\""
-        << (entry.qualifies ? "#3a7bd5" : "#cccccc") << "\"><title>" << escaped(entry.title) << ": "
-        << localTimeStamp(entry.start) << " to " << localTimeStamp(entry.end) << ", " << escaped(entry.verdict)
+        << (entry.qualifies ? "#3a7bd5" : "#cccccc") << "\"><title>" << xmlText(entry.title) << ": "
+        << localTimeStamp(entry.start) << " to " << localTimeStamp(entry.end) << ", " << xmlText(entry.verdict)
         << "</title></rect>\n";
     y += kRow;
   }
