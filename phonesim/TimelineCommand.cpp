@@ -15,6 +15,7 @@
 
 #include "Commands.h"
 #include "phonesim/PrintableText.h"
+#include "phonesim/SystemLogFile.h"
 #include "daemon/CalendarRow.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DeviceRoot.h"
@@ -207,9 +208,17 @@ int timelineCommand(const TimelineOptions& options) {
   sqlite3_close(db);
   if (!error.empty()) std::fprintf(stderr, "phonesim timeline: the calendar cannot be read: %s\n", error.c_str());
 
-  std::string log;
-  readWholeFile(devicePath(kSystemLogPath), &log);
-  PhoneHistory history = readHistory(log, std::min(now, to));
+  // A silence drawn from `from` on may have begun a while before it.
+  constexpr time_t kLookBack = 2 * 86400;
+  LogSpan log;
+  if (int fd = openSystemLog(&error); fd >= 0) {
+    log = readLogSpan(fd, localTimeStamp(from - kLookBack), localTimeStamp(to));
+    close(fd);
+  } else {
+    std::fprintf(stderr, "phonesim timeline: no log to draw the phone's history from: %s\n", error.c_str());
+  }
+  if (!log.cut.empty()) std::fprintf(stderr, "phonesim timeline: %s\n", log.cut.c_str());
+  PhoneHistory history = readHistory(log.text, std::min(now, to));
   std::vector<Interval> qualifying;
   for (const CalendarEntry& entry : entries) {
     if (entry.qualifies) qualifying.push_back({std::max(entry.start, from), std::min(entry.end, to)});
