@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
 
   auto* boot = app.add_subcommand("boot", "run the phone until SIGINT, SIGTERM or SIGHUP");
   boot->add_option("ROOT", root, "device root directory")->required();
+  double speed = 1;
+  boot->add_option("--speed", speed, "run the phone's clock N times fast (every program it starts), through faketime")
+      ->check(CLI::PositiveNumber);
   auto* settingsApp = app.add_subcommand("app", "open the settings application in this terminal");
   settingsApp->add_option("ROOT", root, "device root directory")->required();
 
@@ -121,7 +124,7 @@ int main(int argc, char** argv) {
     return eventCommand(event);
   }
   if (set->parsed()) return setCommand(root, assignments, force);
-  if (boot->parsed()) return bootCommand(root);
+  if (boot->parsed()) return bootCommand(root, speed);
   if (settingsApp->parsed()) return appCommand(root);
   if (log->parsed()) return logCommand(logOptions);
   if (explainCommandLine->parsed()) return explainCommand(explain);
