@@ -47,6 +47,8 @@ TEST_P(Agreement, ExplainSaysWhatTheDaemonDoes) {
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\n");
   chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
   const std::map<std::string, std::string> zone = {{"TZ", c.zone}};
+  // The phone lives in the case's zone; explain reads its times there.
+  ASSERT_TRUE(phone.run({"phonesim", "init", phone.root(), "--tz", c.zone}).exited(0));
   Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", "@" + std::to_string(c.at), "--json"},
                                 {.environment = zone});
   ASSERT_TRUE(explained.exited(0)) << explained.err;

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+
 #include "tests/support/Phone.h"
 
 namespace {
@@ -30,25 +32,17 @@ TEST(SystemLogFile, ReadsTheSpanOfABigLogByItsStamps) {
   std::string error;
   int fd = openSystemLog(&error);
   ASSERT_GE(fd, 0) << error;
+  // Each span as its first and last line: "" for none.
   const LogLimits small = {.readWholeBelow = 1024, .most = 1 << 20};
-  struct Span {
-    const char* first;
-    const char* last;
-    const char* starts;  // its first line's stamp; "" for no line
-    const char* ends;    // its last line
-  };
-  for (const Span& span : {Span{"2026-12-07 10:00:00", "2026-12-07 10:05:00", "2026-12-07 10:00:00", "  continued"},
-                           Span{"2026-12-07 10:00:30", "2026-12-07 10:04:59", "2026-12-07 10:01:00", "minute 64"},
-                           Span{"2026-12-07 00:00:00", "2026-12-07 09:00:00", "2026-12-07 09:00:00", "  continued"},
-                           Span{"2026-12-07 18:59:00", "2026-12-07 21:00:00", "2026-12-07 18:59:00", "minute 599"},
-                           Span{"2026-12-07 20:00:00", "2026-12-07 21:00:00", "", ""},
-                           Span{"2026-12-07 12:00:00", "2026-12-07 11:00:00", "", ""}}) {
-    LogSpan read = readLogSpan(fd, span.first, span.last, small);
-    EXPECT_EQ(read.cut, "");
-    EXPECT_EQ(read.text.substr(0, 19), span.starts) << span.first;
-    std::string last = read.text.empty() ? "" : read.text.substr(read.text.rfind('\n', read.text.size() - 2) + 1);
-    EXPECT_EQ(last.empty() ? "" : last.substr(last.size() - std::string(span.ends).size() - 1), std::string(span.ends) + (last.empty() ? "" : "\n"))
-        << span.first;
+  for (const auto& [first, last, starts, ends] : std::vector<std::array<std::string, 4>>{
+           {"2026-12-07 10:00:30", "2026-12-07 10:04:59", "2026-12-07 10:01:00", "minute 64"},
+           {"2026-12-07 00:00:00", "2026-12-07 09:00:00", "2026-12-07 09:00:00", "  continued"},
+           {"2026-12-07 18:59:00", "2026-12-07 21:00:00", "2026-12-07 18:59:00", "minute 599"},
+           {"2026-12-07 20:00:00", "2026-12-07 21:00:00", "", ""},
+           {"2026-12-07 12:00:00", "2026-12-07 11:00:00", "", ""}}) {
+    std::string text = readLogSpan(fd, first, last, small).text;
+    EXPECT_EQ(text.substr(0, 19), starts) << first;
+    EXPECT_TRUE(text.ends_with(ends.empty() ? "" : ends + "\n")) << first << "\n" << text;
   }
   // Over the most it reads, the latest lines, and a word on the cut.
   LogSpan cut = readLogSpan(fd, "2026-12-07 09:00:00", "2026-12-07 18:59:00", {.readWholeBelow = 1024, .most = 4096});
