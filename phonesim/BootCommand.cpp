@@ -22,6 +22,7 @@
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Launcher.h"
+#include "phonesim/SettingsJournal.h"
 #include "platform/Foundation/DevicePath.h"
 
 extern char** environ;
@@ -128,6 +129,7 @@ int bootCommand(const std::string& root) {
   // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
   static volatile std::sig_atomic_t stopLauncher = 0;
   std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
+  std::thread journal([] { recordSettingsJournal(&stopLauncher); });
 
   for (;;) {
     int received = 0;
@@ -140,6 +142,7 @@ int bootCommand(const std::string& root) {
   }
   stopLauncher = 1;
   launcher.join();
+  journal.join();
   stopChildren(&children);
   return 0;
 }

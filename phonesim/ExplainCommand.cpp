@@ -1,7 +1,8 @@
-// phonesim explain ROOT [--at TIME]: why the phone is (not) silenced at a moment, from the
-// daemon's own detection, row test and next-wake search run on the phone's files.
+// phonesim explain ROOT [--at TIME]: why the phone is (not) silenced at a moment. A past moment
+// is answered from what the phone recorded (its settings journal and its log), set apart from
+// what today's settings would say; the present and the future from the daemon's own detection,
+// row test and next-wake search run on the phone's files.
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,39 +17,26 @@
 #include "phonesim/DaemonForecast.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
+#include "phonesim/PhoneHistory.h"
+#include "phonesim/PhoneState.h"
+#include "phonesim/SettingsJournal.h"
+#include "phonesim/TextColumns.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
-#include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/Foundation/NSLog.h"
+#include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/SystemVersion.h"
-#include "settings-store/SettingsKeys.h"
+#include "platform/SimState/SimState.h"
 #include "settings-store/SettingsPaths.h"
 
 using Json = nlohmann::ordered_json;
 
 namespace {
 
-// The settings and files the daemon's state machine looks at.
-struct PhoneState {
-  bool enabled = false;                    // "EnabledSwitch" present and true
-  std::optional<bool> inProgress;          // "EventInProgress"
-  bool released = false;                   // "DisableEventSwitch"
-  int calendarChoice = 0;                  // "CalendarID"
-  bool marker = false;
-};
-
-PhoneState readState() {
-  PhoneState state;
-  if (auto settings = NSMutableDictionary::initWithContentsOfFile(kSettingsPath)) {
-    state.enabled = settings->boolForKey(kEnabledSwitch).value_or(false);
-    state.inProgress = settings->boolForKey(kEventInProgress);
-    state.released = settings->boolForKey(kDisableEventSwitch).value_or(false);
-    state.calendarChoice = settings->intForKey(kCalendarID).value_or(0);
-  }
-  struct stat marker;
-  state.marker = stat(devicePath(kMarkerPath).c_str(), &marker) == 0;
-  return state;
-}
+enum class When { Past, Now, Future };
+constexpr time_t kPresent = 1;         // seconds either side of now that count as now
+constexpr time_t kChainSearch = 14 * 86400;  // how far back-to-back events are followed
 
 // What a pass of the daemon does at the moment, following its state machine.
 struct Action {
@@ -92,12 +80,66 @@ std::string calendarTitle(sqlite3* db, int calendar) {
   return title;
 }
 
-std::string clock(time_t moment) { return localTimeStamp(moment).substr(11, 5); }
+std::string watching(sqlite3* db, int calendarChoice) {
+  return calendarChoice == 0 ? "all calendars"
+                             : "calendar " + std::to_string(calendarChoice) + " \"" + calendarTitle(db, calendarChoice) + "\"";
+}
+
+std::string clock(time_t moment) { return localTimeStamp(moment).substr(11); }
+
+// "6 h 20 min ago", "in 45 s": how far the moment lies from now.
+std::string distance(time_t at, time_t now) {
+  time_t apart = at > now ? at - now : now - at;
+  char text[64];
+  if (apart < 120) std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(apart));
+  else if (apart < 7200) std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(apart / 60));
+  else if (apart < 2 * 86400) std::snprintf(text, sizeof text, "%lld h %lld min", static_cast<long long>(apart / 3600), static_cast<long long>(apart % 3600 / 60));
+  else std::snprintf(text, sizeof text, "%lld days", static_cast<long long>(apart / 86400));
+  return at > now ? std::string("in ") + text : std::string(text) + " ago";
+}
+
+std::string stateLine(const PhoneState& state) {
+  return std::string("Mutaro ") + (state.enabled ? "enabled" : "disabled") + " · EventInProgress " +
+         (state.inProgress ? (*state.inProgress ? "true" : "false") : "missing") + " · DisableEventSwitch " +
+         (state.released ? "true" : "false");
+}
 
 Json entryJson(const CalendarEntry& entry) {
   return {{"title", entry.title}, {"start", localTimeStamp(entry.start)}, {"end", localTimeStamp(entry.end)},
           {"calendar", entry.calendar}, {"availability", entry.availability}, {"markers", markersIn(entry.notes)},
           {"occurrence", entry.occurrence}, {"qualifies", entry.qualifies}, {"verdict", entry.verdict}};
+}
+
+void printEntry(const CalendarEntry& entry) {
+  // 71 columns at most: times, a 24-column title, calendar, availability, the verdict.
+  std::printf("  %s–%s %s c%-2d %s %s%s\n", clock(entry.start).c_str(), clock(entry.end).c_str(),
+              fitColumns(entry.title, 22).c_str(), entry.calendar, entry.availability == 0 ? "busy" : "free",
+              entry.verdict.c_str(), entry.occurrence ? " ↻" : "");
+}
+
+// When the sounds come back for a silence that holds at `at` and that the daemon keeps while a
+// qualifying event is in progress: the end of the last of the events that run into one another
+// (back to back or overlapping) from `at`. Empty when none is in progress at `at`.
+std::string endOfSilence(const std::vector<CalendarEntry>& ahead, time_t at) {
+  time_t end = 0;
+  std::string title;
+  int events = 0;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const CalendarEntry& entry : ahead) {
+      bool joins = end == 0 ? entry.start <= at && at <= entry.end : entry.start <= end && entry.end > end;
+      if (entry.qualifies && joins && entry.end > end) {
+        end = entry.end;
+        title = entry.title;
+        ++events;
+        grew = true;
+      }
+    }
+  }
+  if (end == 0) return "";
+  std::string text = "soon after " + clock(end) + ", when \"" + title + "\" ends";
+  if (events > 1) text += " (" + std::to_string(events) + " events run into one another)";
+  return text;
 }
 
 int fail(const std::string& message) {
@@ -116,8 +158,19 @@ int explainCommand(const ExplainOptions& options) {
   std::optional<time_t> from = options.from.empty() ? startOfDay(*at) : parseMoment(options.from, now);
   std::optional<time_t> to = options.to.empty() ? startOfDay(*at) + 86399 : parseMoment(options.to, now);
   if (!from || !to) return fail("--from/--to: give moments as for --at");
+  const When when = *at < now - kPresent ? When::Past : *at > now + kPresent ? When::Future : When::Now;
 
-  const PhoneState state = readState();
+  // The state at the moment: recorded, for the past; the settings file's, for now and later.
+  const PhoneState today = currentState();
+  const SettingsJournal journal = readSettingsJournal(simRead(kSettingsJournal), static_cast<double>(now));
+  std::string unreached;
+  std::optional<SettingsRecord> record;
+  if (when == When::Past) record = settingsAt(journal, static_cast<double>(*at), &unreached);
+  const PhoneState then = record ? stateFromSettings(record->settings, record->marker) : today;
+  std::string log;
+  readWholeFile(devicePath(kSystemLogPath), &log);
+  const PhoneHistory history = readHistory(log, now);
+
   const std::string version = systemVersionText();
   const std::string table = std::atoi(version.c_str()) < 5 ? "event" : "CalendarItem";
   sqlite3* db = nullptr;
@@ -127,33 +180,94 @@ int explainCommand(const ExplainOptions& options) {
     return fail("cannot read the calendar: " + message);
   }
   std::string error;
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, state.calendarChoice, *from, *to, *at, &error);
+  std::vector<CalendarEntry> entries = calendarEntries(db, table, then.calendarChoice, *from, *to, *at, &error);
+  // Today's verdicts beside the recorded ones, where the watched calendar has changed since.
+  std::vector<CalendarEntry> todays;
+  if (then.calendarChoice != today.calendarChoice) {
+    todays = calendarEntries(db, table, today.calendarChoice, *from, *to, *at, &error);
+  }
   DaemonForecast forecast(*phone);
   bool running = forecast.eventRunning(*at);
-  Action action = daemonAction(state, running, forecast.calendarLocked());
+  Action action = daemonAction(today, running, forecast.calendarLocked());
   // A disabled daemon ends before it looks for a wake; a locked calendar gives none.
-  int32_t next = state.enabled && !forecast.calendarLocked() ? forecast.nextWake(*at, action.inEventAfter) : 0;
+  int32_t next = today.enabled && !forecast.calendarLocked() ? forecast.nextWake(*at, action.inEventAfter) : 0;
   std::optional<CalendarEntry> giver;
-  for (const CalendarEntry& entry : calendarEntries(db, table, state.calendarChoice, next, next, *at, &error)) {
+  for (const CalendarEntry& entry : calendarEntries(db, table, today.calendarChoice, next, next, *at, &error)) {
     if (entry.qualifies && (action.inEventAfter ? entry.end : entry.start) == next) giver = entry;
   }
-  std::string watched = state.calendarChoice == 0 ? "all calendars" : "calendar " + std::to_string(state.calendarChoice) +
-                                                                           " \"" + calendarTitle(db, state.calendarChoice) + "\"";
+  const std::string watchedThen = watching(db, then.calendarChoice), watchedToday = watching(db, today.calendarChoice);
+
+  // Silenced at the moment, and when the sounds came or come back.
+  std::optional<bool> silenced;
+  std::string back;
+  const Interval* lived = nullptr;
+  for (const Interval& silence : history.silences) {
+    if (silence.from <= *at && *at <= silence.to) lived = &silence;
+  }
+  if (when == When::Past) {
+    // Without a record, the log's silences tell, from its first line on; a phone on which no
+    // program ever ran was never silenced.
+    if (record) silenced = record->marker;
+    else if (history.logBegins > 0 && history.logBegins <= *at) silenced = lived != nullptr;
+    else if (log.empty() && !today.marker) silenced = false;
+  } else if (when == When::Now) {
+    silenced = today.marker;
+  } else {
+    silenced = today.enabled && running;
+  }
+  if (silenced == true && when == When::Past) {
+    for (const SettingsRecord& later : journal.records) {
+      if (back.empty() && later.at > static_cast<double>(*at) && !later.marker) back = "at " + clock(static_cast<time_t>(later.at));
+    }
+    if (back.empty() && lived != nullptr && lived->to < now) back = "at " + clock(lived->to);
+  }
+  if (silenced == true && back.empty()) {
+    const time_t since = when == When::Past ? now : *at;
+    back = endOfSilence(calendarEntries(db, table, today.calendarChoice, since, since + kChainSearch, since, &error), since);
+    if (back.empty()) back = "at the daemon's next run: no qualifying event is in progress";
+  }
+  if (silenced == false) back = "not silenced at " + clock(*at);
+  if (!silenced) back = "not known: nothing was recorded then";
   sqlite3_close(db);
+
   std::optional<time_t> scheduled;
   for (const ScheduledWake& wake : simulatedWakes()) {
     if (wake.scheduledby == kWakeIdentifier) scheduled = wake.time;
   }
-  const bool agree = next > 0 ? scheduled == next : !scheduled.has_value();
+  // Only the present compares: a wake asked about for another moment lies elsewhere by nature.
+  const bool agree = when != When::Now || (next > 0 ? scheduled == next : !scheduled.has_value());
+  const DaemonRun* lastRun = nullptr;
+  const DaemonRun* nextRun = nullptr;
+  for (const DaemonRun& run : history.daemonRuns) {
+    if (run.at <= *at) lastRun = &run;
+    if (run.at > *at && nextRun == nullptr) nextRun = &run;
+  }
+  auto runText = [](const DaemonRun& run) {
+    std::string did;
+    for (const std::string& step : run.did) did += (did.empty() ? "" : ", ") + step;
+    return clock(run.at) + ", " + (did.empty() ? "nothing to do" : did);
+  };
 
   if (options.json) {
     Json events = Json::array();
     for (const CalendarEntry& entry : entries) events.push_back(entryJson(entry));
+    auto stateJson = [&](const PhoneState& state, const std::string& watched) {
+      return Json{{"enabled", state.enabled}, {"eventInProgress", state.inProgress ? Json(*state.inProgress) : Json()},
+                  {"disableEvent", state.released}, {"marker", state.marker}, {"calendarID", state.calendarChoice},
+                  {"watched", watched}};
+    };
     Json facts = {{"at", localTimeStamp(*at)},
-                  {"state", {{"enabled", state.enabled}, {"eventInProgress", state.inProgress ? Json(*state.inProgress) : Json()},
-                             {"disableEvent", state.released}, {"marker", state.marker}, {"calendarID", state.calendarChoice},
-                             {"watched", watched}, {"version", version}, {"eventTable", table}}},
+                  {"when", when == When::Past ? "past" : when == When::Now ? "now" : "future"},
+                  {"recorded", record.has_value()},
+                  {"unrecordedBecause", record || when != When::Past ? Json() : Json(unreached)},
+                  {"state", stateJson(then, watchedThen)},
+                  {"today", stateJson(today, watchedToday)},
+                  {"version", version}, {"eventTable", table},
+                  {"silenced", silenced ? Json(*silenced) : Json()},
+                  {"soundsBack", back},
                   {"events", events},
+                  {"daemonRan", lastRun ? Json(runText(*lastRun)) : Json()},
+                  {"daemonRanNext", nextRun ? Json(runText(*nextRun)) : Json()},
                   {"daemon", {{"eventRunning", running}, {"calendarLocked", forecast.calendarLocked()},
                               {"action", action.what}, {"why", action.why}}},
                   {"nextWake", next > 0 ? Json{{"time", localTimeStamp(next)}, {"seconds", next},
@@ -166,25 +280,44 @@ int explainCommand(const ExplainOptions& options) {
     return 0;
   }
 
-  std::printf("At %s on %s (iOS %s, events in %s)\n", localTimeStamp(*at).c_str(), phone->c_str(), version.c_str(),
-              table.c_str());
-  std::printf("  Mutaro %s · EventInProgress %s · DisableEventSwitch %s · %s · watching %s\n",
-              state.enabled ? "enabled" : "disabled",
-              state.inProgress ? (*state.inProgress ? "true" : "false") : "missing", state.released ? "true" : "false",
-              state.marker ? "silenced (marker present)" : "not silenced", watched.c_str());
-  std::printf("\nEvents from %s to %s:\n", localTimeStamp(*from).c_str(), localTimeStamp(*to).c_str());
-  if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", error.c_str());
-  if (entries.empty() && error.empty()) std::printf("  none\n");
-  for (const CalendarEntry& entry : entries) {
-    std::string markers = markersIn(entry.notes);
-    std::printf("  %s–%s  %-22.22s cal %d  %-4s %-13s %s%s\n", clock(entry.start).c_str(), clock(entry.end).c_str(),
-                entry.title.c_str(), entry.calendar, entry.availability == 0 ? "busy" : "free", markers.c_str(),
-                entry.verdict.c_str(), entry.occurrence ? " (occurrence)" : "");
+  std::printf("At %s (%s), iOS %s\n", localTimeStamp(*at).c_str(), when == When::Now ? "now" : distance(*at, now).c_str(),
+              version.c_str());
+  if (when == When::Past) {
+    std::printf("Recorded then%s:\n", record ? " (settings journal and log)" : "");
+    if (!record) std::printf("  Settings   not recorded: %s; today's are used below\n", unreached.c_str());
+  } else {
+    std::printf("%s:\n", when == When::Now ? "The phone now" : "By today's settings");
   }
-  std::printf("\nAt %s the daemon would: %s — %s.\n", clock(*at).c_str(), action.what.c_str(), action.why.c_str());
-  std::printf("Next wake it would schedule: %s", next > 0 ? localTimeStamp(next).c_str() : "none");
-  if (giver) std::printf(", the %s of \"%s\"", action.inEventAfter ? "end" : "start", giver->title.c_str());
-  std::printf("\nWake scheduled now:          %s%s\n", scheduled ? localTimeStamp(*scheduled).c_str() : "none",
-              agree ? "" : "   << differs from the daemon's answer");
+  std::printf("  Silenced   %s\n", !silenced ? "not known" : *silenced ? (lived ? ("yes, since " + clock(lived->from)).c_str() : "yes") : "no");
+  std::printf("  State      %s\n", fitColumns(stateLine(then), 67, false).c_str());
+  std::printf("  Watching   %s\n", fitColumns(watchedThen, 67, false).c_str());
+  if (when == When::Past || lastRun != nullptr) {
+    std::printf("  Daemon ran %s\n", lastRun ? fitColumns(runText(*lastRun), 67, false).c_str() : "no run recorded before");
+    if (nextRun) std::printf("  Next run   %s\n", fitColumns(runText(*nextRun), 67, false).c_str());
+  }
+  std::printf("Events from %s to %s:\n", localTimeStamp(*from).c_str(), localTimeStamp(*to).c_str());
+  if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", fitColumns(error, 48, false).c_str());
+  if (entries.empty() && error.empty()) std::printf("  none\n");
+  for (const CalendarEntry& entry : entries) printEntry(entry);
+  if (when != When::Past || !record) {
+    std::printf("%s: %s\n  (%s)\n", when == When::Past ? "By today's settings the daemon would" : "The daemon would",
+                action.what.c_str(), action.why.c_str());
+    std::string wake = next > 0 ? clock(next) : "none";
+    if (next > 0 && startOfDay(next) != startOfDay(*at)) wake = localTimeStamp(next);
+    if (giver) wake += ", the " + std::string(action.inEventAfter ? "end" : "start") + " of \"" + giver->title + "\"";
+    std::printf("  Its next wake:  %s\n", fitColumns(wake, 62, false).c_str());
+    if (when == When::Now) {
+      std::printf("  Scheduled now:  %s%s\n", scheduled ? clock(*scheduled).c_str() : "none", agree ? "" : "  << differs");
+    }
+  }
+  std::printf("Sounds back  %s\n", fitColumns(back, 67, false).c_str());
+  // What today's settings say of the same moment, where they differ from those then.
+  if (!todays.empty() || (record && (then.enabled != today.enabled))) {
+    std::printf("\nToday's settings would say otherwise (watching %s, Mutaro %s):\n",
+                fitColumns(watchedToday, 20, false).c_str(), today.enabled ? "enabled" : "disabled");
+    for (size_t i = 0; i < todays.size() && i < entries.size(); ++i) {
+      if (todays[i].verdict != entries[i].verdict) printEntry(todays[i]);
+    }
+  }
   return 0;
 }

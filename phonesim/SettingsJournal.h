@@ -1,0 +1,11 @@
+#pragma once
+// The phone's settings journal, kept while the phone is booted: each change of the settings
+// file and of the marker, with the phone's time, so that the state at a past moment can be
+// read back (PhoneHistory.h reads it).
+#include <csignal>
+
+// The journal's name among the simulated phone's state files.
+constexpr const char* kSettingsJournal = "settings-journal";
+
+// Records the boot, then every change, until *stop is set; then records the shutdown.
+void recordSettingsJournal(const volatile std::sig_atomic_t* stop);
