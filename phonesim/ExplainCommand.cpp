@@ -138,7 +138,7 @@ std::string endOfSilence(const std::vector<CalendarEntry>& ahead, time_t at) {
   }
   if (end == 0) return "";
   std::string text = "soon after " + clock(end) + ", when \"" + title + "\" ends";
-  if (events > 1) text += " (" + std::to_string(events) + " events run into one another)";
+  if (events > 1) text += " (" + std::to_string(events) + " events in a row)";
   return text;
 }
 
@@ -232,17 +232,17 @@ int explainCommand(const ExplainOptions& options) {
 
   std::optional<time_t> scheduled;
   for (const ScheduledWake& wake : simulatedWakes()) {
-    if (wake.scheduledby == kWakeIdentifier) scheduled = wake.time;
+    if (wake.scheduledby == kWakeIdentifier && wake.time >= now) scheduled = wake.time;  // one that fired is gone
   }
   // Only the present compares: a wake asked about for another moment lies elsewhere by nature.
   const bool agree = when != When::Now || (next > 0 ? scheduled == next : !scheduled.has_value());
-  const DaemonRun* lastRun = nullptr;
-  const DaemonRun* nextRun = nullptr;
-  for (const DaemonRun& run : history.daemonRuns) {
+  const DaemonPass* lastRun = nullptr;
+  const DaemonPass* nextRun = nullptr;
+  for (const DaemonPass& run : history.daemonPasses) {
     if (run.at <= *at) lastRun = &run;
     if (run.at > *at && nextRun == nullptr) nextRun = &run;
   }
-  auto runText = [](const DaemonRun& run) {
+  auto runText = [](const DaemonPass& run) {
     std::string did;
     for (const std::string& step : run.did) did += (did.empty() ? "" : ", ") + step;
     return clock(run.at) + ", " + (did.empty() ? "nothing to do" : did);
@@ -266,8 +266,8 @@ int explainCommand(const ExplainOptions& options) {
                   {"silenced", silenced ? Json(*silenced) : Json()},
                   {"soundsBack", back},
                   {"events", events},
-                  {"daemonRan", lastRun ? Json(runText(*lastRun)) : Json()},
-                  {"daemonRanNext", nextRun ? Json(runText(*nextRun)) : Json()},
+                  {"lastPass", lastRun ? Json(runText(*lastRun)) : Json()},
+                  {"nextPass", nextRun ? Json(runText(*nextRun)) : Json()},
                   {"daemon", {{"eventRunning", running}, {"calendarLocked", forecast.calendarLocked()},
                               {"action", action.what}, {"why", action.why}}},
                   {"nextWake", next > 0 ? Json{{"time", localTimeStamp(next)}, {"seconds", next},
@@ -292,8 +292,8 @@ int explainCommand(const ExplainOptions& options) {
   std::printf("  State      %s\n", fitColumns(stateLine(then), 67, false).c_str());
   std::printf("  Watching   %s\n", fitColumns(watchedThen, 67, false).c_str());
   if (when == When::Past || lastRun != nullptr) {
-    std::printf("  Daemon ran %s\n", lastRun ? fitColumns(runText(*lastRun), 67, false).c_str() : "no run recorded before");
-    if (nextRun) std::printf("  Next run   %s\n", fitColumns(runText(*nextRun), 67, false).c_str());
+    std::printf("  Last pass  %s\n", lastRun ? fitColumns(runText(*lastRun), 67, false).c_str() : "none recorded before");
+    if (nextRun) std::printf("  Next pass  %s\n", fitColumns(runText(*nextRun), 67, false).c_str());
   }
   std::printf("Events from %s to %s:\n", localTimeStamp(*from).c_str(), localTimeStamp(*to).c_str());
   if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", fitColumns(error, 48, false).c_str());

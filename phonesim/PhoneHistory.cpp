@@ -55,7 +55,8 @@ PhoneHistory readHistory(const std::string& log, time_t until) {
   std::map<std::string, time_t> started;        // a program run's first line, by pid
   std::map<std::string, time_t> lastTouch;      // the application's last switch change, by pid
   std::map<std::string, bool> schedulingWake;   // the daemon just said "Update next wake time"
-  std::map<std::string, size_t> runOf;          // a daemon's run, by pid: its index + 1
+  std::map<std::string, size_t> runOf;          // a daemon's current pass, by pid: its index + 1
+  std::map<std::string, bool> passChecked;      // that pass has logged its check
   std::istringstream lines(log);
   LogLine line;
   for (std::string text; std::getline(lines, text);) {
@@ -64,13 +65,20 @@ PhoneHistory readHistory(const std::string& log, time_t until) {
     started.try_emplace(line.pid, line.when);
     if (line.program == "Mutarod") {
       time_t wake = 0;
-      if (line.message == "In main >>>") {
-        history.daemonRuns.push_back({line.when, {}});
-        runOf[line.pid] = history.daemonRuns.size();
+      // A run's first pass is dated by its check; a run that ends before any keeps its start.
+      const bool check = line.message == "*********** Checking for event - main thread";
+      if (line.message == "In main >>>" || (check && (runOf[line.pid] == 0 || passChecked[line.pid]))) {
+        history.daemonPasses.push_back({line.when, {}});
+        runOf[line.pid] = history.daemonPasses.size();
+        passChecked[line.pid] = false;
+      }
+      if (check) {
+        history.daemonPasses[runOf[line.pid] - 1].at = line.when;
+        passChecked[line.pid] = true;
       }
       if (auto said = kRunOutcomes.find(line.message.substr(0, line.message.find(':')));
           said != kRunOutcomes.end() && runOf[line.pid] > 0) {
-        std::vector<std::string>& did = history.daemonRuns[runOf[line.pid] - 1].did;
+        std::vector<std::string>& did = history.daemonPasses[runOf[line.pid] - 1].did;
         if (std::find(did.begin(), did.end(), said->second) == did.end()) did.push_back(said->second);
       }
       if (line.message == "Not reverting - Current Event was disabled") history.releases.push_back(line.when);

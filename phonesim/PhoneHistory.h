@@ -13,16 +13,16 @@ struct Interval {
   time_t to = 0;
 };
 
-// A run of the daemon and what its passes did, in words ("silenced the phone", ...); empty
-// when they found nothing to do.
-struct DaemonRun {
+// A pass of the daemon (a run makes one, or several 10 s apart) and what it did, in words
+// ("silenced the phone", ...); empty when it found nothing to do.
+struct DaemonPass {
   time_t at = 0;
   std::vector<std::string> did;
 };
 
 struct PhoneHistory {
   std::vector<Interval> silences;  // from the switcher's silence to a revert or the restore (or `until`)
-  std::vector<DaemonRun> daemonRuns;
+  std::vector<DaemonPass> daemonPasses;  // by pass
   std::vector<time_t> scheduledWakes;
   std::vector<time_t> releases;
   time_t logBegins = 0;  // the first line's time; 0 for an empty log

@@ -1,7 +1,7 @@
 // phonesim timeline ROOT [--from T --to T] [--svg FILE]: a picture of a span. One row per
 // occurrence, each judged by the settings in force at its start (those that do not qualify
 // greyed, with the reason; those still ahead drawn as such), the silence as the phone lived it,
-// the wakes the daemon scheduled and its runs as ticks, and where the silence and the past of
+// the wakes the daemon scheduled and its passes as ticks, and where the silence and the past of
 // the qualifying events disagree by more than a minute.
 #include <sqlite3.h>
 #include <sys/ioctl.h>
@@ -149,7 +149,7 @@ void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const 
   std::vector<Tick> ticks = timeAxis(from, to, width, 1);
   std::string axis(static_cast<size_t>(width), ' '), dates(static_cast<size_t>(width), ' ');
   const bool clockMarks = !ticks.empty() && ticks.front().label.find(':') != std::string::npos;
-  if (clockMarks && startOfDay(from) != startOfDay(to)) place(&dates, 0, dayLabel(from), width);
+  if (clockMarks && startOfDay(from) != startOfDay(to) && startOfDay(from) != from) place(&dates, 0, dayLabel(from), width);
   for (const Tick& tick : ticks) {
     place(&axis, column(tick.at), tick.label, width);
     if (clockMarks && tick.newDay) place(&dates, column(tick.at), dayLabel(tick.at), width);
@@ -164,13 +164,13 @@ void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const 
   Row silence(from, to, width), wakes(from, to, width), runs(from, to, width), disagree(from, to, width);
   for (const Interval& interval : history.silences) silence.fill(interval, "█");
   for (time_t wake : history.scheduledWakes) wakes.tick(wake, "↑");
-  for (const DaemonRun& run : history.daemonRuns) runs.tick(run.at, "╎");
+  for (const DaemonPass& run : history.daemonPasses) runs.tick(run.at, "╎");
   for (const Mismatch& mismatch : found) disagree.fill(mismatch.span, "!");
   line("silenced", silence.text());
   line("wakes scheduled", wakes.text());
-  line("daemon runs", runs.text());
+  line("daemon passes", runs.text());
   if (!found.empty()) line("disagreement", disagree.text());
-  std::printf("%s\n", fitColumns("█ silences  ▒ ahead  ░ does not qualify  ↑ wake  ╎ run  ! disagreement", columns, false).c_str());
+  std::printf("%s\n", fitColumns("█ silences  ▒ ahead  ░ does not qualify  ↑ wake  ╎ pass  ! disagreement", columns, false).c_str());
   for (const Mismatch& mismatch : found) {
     std::string span = longSpan ? localTimeStamp(mismatch.span.from).substr(5) + " to " + localTimeStamp(mismatch.span.to).substr(5)
                                 : clock(mismatch.span.from) + " to " + clock(mismatch.span.to);
@@ -192,12 +192,35 @@ std::string escaped(const std::string& text) {
   return out;
 }
 
-// Fonts a desktop has, Latin first, then CJK and emoji: every script finds one, nothing is
-// fetched.
+// Fonts a desktop has, Latin first, then CJK: every script finds one, nothing is fetched. The
+// emoji fonts are kept to the emoji alone: named for the whole text, some renderers take their
+// digits for the keycap emoji.
 constexpr const char* kFonts =
     "'DejaVu Sans', 'Noto Sans', 'Segoe UI', 'Helvetica Neue', Arial, 'Noto Sans CJK SC', 'Noto Sans CJK JP', "
-    "'Source Han Sans', 'PingFang SC', 'Hiragino Sans', 'Microsoft YaHei', 'Yu Gothic', 'WenQuanYi Micro Hei', "
-    "'Noto Color Emoji', 'Apple Color Emoji', 'Segoe UI Emoji', sans-serif";
+    "'Source Han Sans SC', 'PingFang SC', 'Hiragino Sans', 'Microsoft YaHei', 'Yu Gothic', 'WenQuanYi Micro Hei', "
+    "sans-serif";
+constexpr const char* kEmojiFonts = "'Noto Color Emoji', 'Apple Color Emoji', 'Segoe UI Emoji', 'Twemoji Mozilla', sans-serif";
+
+// A label's text, escaped, each run of emoji (U+1F000 and on) in the emoji fonts.
+std::string svgLabel(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    size_t run = i;
+    while (run + 3 < text.size() && static_cast<unsigned char>(text[run]) == 0xf0 &&
+           static_cast<unsigned char>(text[run + 1]) == 0x9f) {
+      run += 4;
+    }
+    if (run > i) {
+      out += std::string("<tspan font-family=\"") + kEmojiFonts + "\">" + escaped(text.substr(i, run - i)) + "</tspan>";
+      i = run;
+      continue;
+    }
+    size_t next = text.find("\xf0\x9f", i + 1);
+    out += escaped(text.substr(i, next == std::string::npos ? std::string::npos : next - i));
+    i = next == std::string::npos ? text.size() : next;
+  }
+  return out;
+}
 
 // A self-contained picture 1400 px wide: no script, no font but the reader's own.
 std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const PhoneHistory& history,
@@ -223,10 +246,11 @@ std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const Pho
   std::vector<Tick> ticks = timeAxis(from, to, kWidth, 7);
   const bool clockMarks = !ticks.empty() && ticks.front().label.find(':') != std::string::npos;
   out << "<g class=\"axis\" fill=\"#333\" font-size=\"11\">\n";
-  if (clockMarks && startOfDay(from) != startOfDay(to)) {
+  if (clockMarks && startOfDay(from) != startOfDay(to) && startOfDay(from) != from) {
     out << "<text x=\"" << kLeft << "\" y=\"16\" font-weight=\"bold\">" << dayLabel(from) << "</text>\n";
   }
   for (const Tick& tick : ticks) {
+    if (x(tick.at) + 7 * static_cast<int>(tick.label.size()) > kLeft + kWidth + 18) break;  // no room left for its label
     out << "<line x1=\"" << x(tick.at) << "\" x2=\"" << x(tick.at) << "\" y1=\"" << kTop - 6 << "\" y2=\"" << bottom
         << "\" stroke=\"" << (tick.newDay ? "#999" : "#e4e4e4") << "\"/><text x=\"" << x(tick.at) + 2 << "\" y=\""
         << kTop - 10 << "\">" << tick.label << "</text>\n";
@@ -237,7 +261,7 @@ std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const Pho
   out << "</g>\n";
   int y = kTop;
   auto rowLabel = [&](const std::string& text, const char* color) {
-    out << "<text x=\"6\" y=\"" << y + 15 << "\" fill=\"" << color << "\" clip-path=\"url(#labels)\">" << escaped(text)
+    out << "<text x=\"6\" y=\"" << y + 15 << "\" fill=\"" << color << "\" clip-path=\"url(#labels)\">" << svgLabel(text)
         << "</text>\n";
   };
   for (const Bar& bar : shown) {
@@ -261,11 +285,11 @@ std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const Pho
   y += kRow;
   const std::vector<time_t> runs = [&] {
     std::vector<time_t> moments;
-    for (const DaemonRun& run : history.daemonRuns) moments.push_back(run.at);
+    for (const DaemonPass& run : history.daemonPasses) moments.push_back(run.at);
     return moments;
   }();
   for (const auto& [name, moments, color] : {std::tuple{"wakes scheduled", &history.scheduledWakes, "#5cb85c"},
-                                             std::tuple{"daemon runs", &runs, "#555555"}}) {
+                                             std::tuple{"daemon passes", &runs, "#555555"}}) {
     rowLabel(name, "black");
     for (time_t moment : *moments) {
       if (moment < from || moment > to) continue;
