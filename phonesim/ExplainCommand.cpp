@@ -19,8 +19,8 @@
 #include "phonesim/Moment.h"
 #include "phonesim/PhoneHistory.h"
 #include "phonesim/PhoneState.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/SettingsJournal.h"
-#include "phonesim/TextColumns.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
@@ -82,7 +82,7 @@ std::string calendarTitle(sqlite3* db, int calendar) {
 
 std::string watching(sqlite3* db, int calendarChoice) {
   return calendarChoice == 0 ? "all calendars"
-                             : "calendar " + std::to_string(calendarChoice) + " \"" + calendarTitle(db, calendarChoice) + "\"";
+                             : "calendar " + std::to_string(calendarChoice) + " \"" + terminalText(calendarTitle(db, calendarChoice)) + "\"";
 }
 
 std::string clock(time_t moment) { return localTimeStamp(moment).substr(11); }
@@ -137,15 +137,18 @@ std::string endOfSilence(const std::vector<CalendarEntry>& ahead, time_t at) {
     }
   }
   if (end == 0) return "";
-  std::string text = "soon after " + clock(end) + ", when \"" + title + "\" ends";
+  std::string text = "soon after " + clock(end) + ", when \"" + terminalText(title) + "\" ends";
   if (events > 1) text += " (" + std::to_string(events) + " events in a row)";
   return text;
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim explain: %s\n", message.c_str());
-  return 1;
+  return status;
 }
+
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
 }  // namespace
 
@@ -153,11 +156,14 @@ int explainCommand(const ExplainOptions& options) {
   std::optional<std::string> phone = openPhone("explain", options.root);
   if (!phone) return 1;
   const time_t now = time(nullptr);
-  std::optional<time_t> at = parseMoment(options.at, now);
-  if (!at) return fail("--at " + options.at + ": give now, +N or -N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM");
-  std::optional<time_t> from = options.from.empty() ? startOfDay(*at) : parseMoment(options.from, now);
-  std::optional<time_t> to = options.to.empty() ? startOfDay(*at) + 86399 : parseMoment(options.to, now);
-  if (!from || !to) return fail("--from/--to: give moments as for --at");
+  std::string error;
+  std::optional<time_t> at = parseMoment(options.at, now, &error);
+  if (!at) return misuse("--at " + error);
+  if (std::string outside = outsideDaemonRange("--at " + localTimeStamp(*at), *at); !outside.empty()) return misuse(outside);
+  time_t from = 0, to = 0;
+  if (!parseSpan(options.from, options.to, now, startOfDay(*at), startOfDay(*at) + 86399, &from, &to, &error)) {
+    return misuse(error);
+  }
   const When when = *at < now - kPresent ? When::Past : *at > now + kPresent ? When::Future : When::Now;
 
   // The state at the moment: recorded, for the past; the settings file's, for now and later.
@@ -179,12 +185,12 @@ int explainCommand(const ExplainOptions& options) {
     sqlite3_close(db);
     return fail("cannot read the calendar: " + message);
   }
-  std::string error;
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, then.calendarChoice, *from, *to, *at, &error);
+  error.clear();
+  std::vector<CalendarEntry> entries = calendarEntries(db, table, then.calendarChoice, from, to, *at, &error);
   // Today's verdicts beside the recorded ones, where the watched calendar has changed since.
   std::vector<CalendarEntry> todays;
   if (then.calendarChoice != today.calendarChoice) {
-    todays = calendarEntries(db, table, today.calendarChoice, *from, *to, *at, &error);
+    todays = calendarEntries(db, table, today.calendarChoice, from, to, *at, &error);
   }
   DaemonForecast forecast(*phone);
   bool running = forecast.eventRunning(*at);
@@ -276,12 +282,12 @@ int explainCommand(const ExplainOptions& options) {
                   {"scheduledWake", scheduled ? Json{{"time", localTimeStamp(*scheduled)}, {"seconds", *scheduled}} : Json()},
                   {"wakesAgree", agree}};
     if (!error.empty()) facts["calendarError"] = error;
-    std::cout << facts.dump(2) << "\n";
+    std::cout << facts.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     return 0;
   }
 
   std::printf("At %s (%s), iOS %s\n", localTimeStamp(*at).c_str(), when == When::Now ? "now" : distance(*at, now).c_str(),
-              version.c_str());
+              clipColumns(version, 20).c_str());
   if (when == When::Past) {
     std::printf("Recorded then%s:\n", record ? " (settings journal and log)" : "");
     if (!record) std::printf("  Settings   not recorded: %s; today's are used below\n", unreached.c_str());
@@ -289,14 +295,14 @@ int explainCommand(const ExplainOptions& options) {
     std::printf("%s:\n", when == When::Now ? "The phone now" : "By today's settings");
   }
   std::printf("  Silenced   %s\n", !silenced ? "not known" : *silenced ? (lived ? ("yes, since " + clock(lived->from)).c_str() : "yes") : "no");
-  std::printf("  State      %s\n", fitColumns(stateLine(then), 67, false).c_str());
-  std::printf("  Watching   %s\n", fitColumns(watchedThen, 67, false).c_str());
+  std::printf("  State      %s\n", clipColumns(stateLine(then), 67).c_str());
+  std::printf("  Watching   %s\n", clipColumns(watchedThen, 67).c_str());
   if (when == When::Past || lastRun != nullptr) {
-    std::printf("  Last pass  %s\n", lastRun ? fitColumns(runText(*lastRun), 67, false).c_str() : "none recorded before");
-    if (nextRun) std::printf("  Next pass  %s\n", fitColumns(runText(*nextRun), 67, false).c_str());
+    std::printf("  Last pass  %s\n", lastRun ? clipColumns(runText(*lastRun), 67).c_str() : "none recorded before");
+    if (nextRun) std::printf("  Next pass  %s\n", clipColumns(runText(*nextRun), 67).c_str());
   }
-  std::printf("Events from %s to %s:\n", localTimeStamp(*from).c_str(), localTimeStamp(*to).c_str());
-  if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", fitColumns(error, 48, false).c_str());
+  std::printf("Events from %s to %s:\n", localTimeStamp(from).c_str(), localTimeStamp(to).c_str());
+  if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", clipColumns(error, 48).c_str());
   if (entries.empty() && error.empty()) std::printf("  none\n");
   for (const CalendarEntry& entry : entries) printEntry(entry);
   if (when != When::Past || !record) {
@@ -304,17 +310,17 @@ int explainCommand(const ExplainOptions& options) {
                 action.what.c_str(), action.why.c_str());
     std::string wake = next > 0 ? clock(next) : "none";
     if (next > 0 && startOfDay(next) != startOfDay(*at)) wake = localTimeStamp(next);
-    if (giver) wake += ", the " + std::string(action.inEventAfter ? "end" : "start") + " of \"" + giver->title + "\"";
-    std::printf("  Its next wake:  %s\n", fitColumns(wake, 62, false).c_str());
+    if (giver) wake += ", the " + std::string(action.inEventAfter ? "end" : "start") + " of \"" + terminalText(giver->title) + "\"";
+    std::printf("  Its next wake:  %s\n", clipColumns(wake, 62).c_str());
     if (when == When::Now) {
       std::printf("  Scheduled now:  %s%s\n", scheduled ? clock(*scheduled).c_str() : "none", agree ? "" : "  << differs");
     }
   }
-  std::printf("Sounds back  %s\n", fitColumns(back, 67, false).c_str());
+  std::printf("Sounds back  %s\n", clipColumns(back, 67).c_str());
   // What today's settings say of the same moment, where they differ from those then.
   if (!todays.empty() || (record && (then.enabled != today.enabled))) {
     std::printf("\nToday's settings would say otherwise (watching %s, Mutaro %s):\n",
-                fitColumns(watchedToday, 20, false).c_str(), today.enabled ? "enabled" : "disabled");
+                clipColumns(watchedToday, 20).c_str(), today.enabled ? "enabled" : "disabled");
     for (size_t i = 0; i < todays.size() && i < entries.size(); ++i) {
       if (todays[i].verdict != entries[i].verdict) printEntry(todays[i]);
     }

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "phonesim/PhoneHistory.h"
-#include "phonesim/TextColumns.h"
+#include "phonesim/PrintableText.h"
 #include "tests/support/Phone.h"
 
 namespace {
@@ -50,7 +50,7 @@ TEST_P(Agreement, ExplainSaysWhatTheDaemonDoes) {
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\n");
   chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
   const std::map<std::string, std::string> zone = {{"TZ", c.zone}};
-  Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", std::to_string(c.at), "--json"},
+  Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", "@" + std::to_string(c.at), "--json"},
                                 {.environment = zone});
   ASSERT_TRUE(explained.exited(0)) << explained.err;
   json says = json::parse(explained.out);
@@ -139,7 +139,7 @@ TEST_P(NeverBooted, AnswersForThePastNowAndTheFuture) {
 
   Outcome text = phone.run({"phonesim", "explain", phone.root(), "--at", ask.at}, wednesday);
   std::istringstream lines(text.out);
-  for (std::string line; std::getline(lines, line);) EXPECT_LE(displayColumns(line), 80u) << line;
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(columns(line), 80) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(

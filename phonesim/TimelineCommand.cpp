@@ -16,13 +16,14 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
 #include "phonesim/PhoneHistory.h"
 #include "phonesim/PhoneState.h"
 #include "phonesim/SettingsJournal.h"
-#include "phonesim/TextColumns.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/TimeAxis.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
@@ -144,7 +145,7 @@ void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const 
   auto line = [&](const std::string& label, const std::string& row) {
     std::printf("%s %s\n", fitColumns(label, labelWidth).c_str(), row.c_str());
   };
-  std::printf("%s\n", fitColumns("Timeline from " + localTimeStamp(from) + " to " + localTimeStamp(to), columns, false).c_str());
+  std::printf("%s\n", clipColumns("Timeline from " + localTimeStamp(from) + " to " + localTimeStamp(to), columns).c_str());
   // The marks, with the date above them wherever a new day begins under marks of the clock.
   std::vector<Tick> ticks = timeAxis(from, to, width, 1);
   std::string axis(static_cast<size_t>(width), ' '), dates(static_cast<size_t>(width), ' ');
@@ -170,26 +171,12 @@ void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const 
   line("wakes scheduled", wakes.text());
   line("daemon passes", runs.text());
   if (!found.empty()) line("disagreement", disagree.text());
-  std::printf("%s\n", fitColumns("█ silences  ▒ ahead  ░ does not qualify  ↑ wake  ╎ pass  ! disagreement", columns, false).c_str());
+  std::printf("%s\n", clipColumns("█ silences  ▒ ahead  ░ does not qualify  ↑ wake  ╎ pass  ! disagreement", columns).c_str());
   for (const Mismatch& mismatch : found) {
     std::string span = longSpan ? localTimeStamp(mismatch.span.from).substr(5) + " to " + localTimeStamp(mismatch.span.to).substr(5)
                                 : clock(mismatch.span.from) + " to " + clock(mismatch.span.to);
-    std::printf("%s\n", fitColumns("  ! " + mismatch.what + " " + span, columns, false).c_str());
+    std::printf("%s\n", clipColumns("  ! " + mismatch.what + " " + span, columns).c_str());
   }
-}
-
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return out;
 }
 
 // Fonts a desktop has, Latin first, then CJK: every script finds one, nothing is fetched. The
@@ -211,12 +198,12 @@ std::string svgLabel(const std::string& text) {
       run += 4;
     }
     if (run > i) {
-      out += std::string("<tspan font-family=\"") + kEmojiFonts + "\">" + escaped(text.substr(i, run - i)) + "</tspan>";
+      out += std::string("<tspan font-family=\"") + kEmojiFonts + "\">" + xmlText(text.substr(i, run - i)) + "</tspan>";
       i = run;
       continue;
     }
     size_t next = text.find("\xf0\x9f", i + 1);
-    out += escaped(text.substr(i, next == std::string::npos ? std::string::npos : next - i));
+    out += xmlText(text.substr(i, next == std::string::npos ? std::string::npos : next - i));
     i = next == std::string::npos ? text.size() : next;
   }
   return out;
@@ -271,8 +258,8 @@ std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const Pho
     const char* fill = !entry.qualifies ? "#cccccc" : bar.ahead ? "url(#ahead)" : "#3a7bd5";
     out << "<rect class=\"" << kind << "\" x=\"" << x(entry.start) << "\" y=\"" << y + 4 << "\" width=\""
         << std::max(2, x(entry.end) - x(entry.start)) << "\" height=\"14\" fill=\"" << fill << "\"><title>"
-        << escaped(entry.title) << ": " << localTimeStamp(entry.start) << " to " << localTimeStamp(entry.end) << ", "
-        << escaped(bar.verdict) << "</title></rect>\n";
+        << xmlText(entry.title) << ": " << localTimeStamp(entry.start) << " to " << localTimeStamp(entry.end) << ", "
+        << xmlText(bar.verdict) << "</title></rect>\n";
     y += kRow;
   }
   rowLabel("silenced", "black");
@@ -320,10 +307,13 @@ std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const Pho
   return out.str();
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim timeline: %s\n", message.c_str());
-  return 1;
+  return status;
 }
+
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
 }  // namespace
 
@@ -331,33 +321,35 @@ int timelineCommand(const TimelineOptions& options) {
   std::optional<std::string> phone = openPhone("timeline", options.root);
   if (!phone) return 1;
   const time_t now = time(nullptr);
-  std::optional<time_t> from = options.from.empty() ? startOfDay(now) : parseMoment(options.from, now);
-  std::optional<time_t> to = options.to.empty() && from ? *from + 86399 : parseMoment(options.to, now);
-  if (!from || !to) return fail("--from/--to: give now, +N/-N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM");
-  if (*to <= *from) return fail("--to " + localTimeStamp(*to) + " is not after --from " + localTimeStamp(*from));
+  std::string error;
+  time_t from = 0, to = 0;
+  // Without --to, the day that --from starts.
+  std::optional<time_t> start = options.from.empty() ? startOfDay(now) : parseMoment(options.from, now, &error);
+  if (!start) return misuse("--from " + error);
+  if (!parseSpan(options.from, options.to, now, *start, *start + 86399, &from, &to, &error)) return misuse(error);
 
   const std::string table = std::atoi(systemVersionText().c_str()) < 5 ? "event" : "CalendarItem";
   sqlite3* db = nullptr;
   sqlite3_open_v2(devicePath(kCalendarDatabasePath).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  std::string error;
+  error.clear();
   const SettingsJournal journal = readSettingsJournal(simRead(kSettingsJournal), static_cast<double>(now));
-  std::vector<Bar> shown = bars(db, table, *from, *to, now, journal, &error);
+  std::vector<Bar> shown = bars(db, table, from, to, now, journal, &error);
   sqlite3_close(db);
   if (!error.empty()) std::fprintf(stderr, "phonesim timeline: the calendar cannot be read: %s\n", error.c_str());
 
   std::string log;
   readWholeFile(devicePath(kSystemLogPath), &log);
-  PhoneHistory history = readHistory(log, std::min(now, *to));
+  PhoneHistory history = readHistory(log, std::min(now, to));
   // Only what the phone lived is compared: the span's past, while it was on (booted, by the
   // journal; or all of it for a phone whose programs were only ever run by hand).
-  const time_t lived = std::min(now, *to);
+  const time_t lived = std::min(now, to);
   std::vector<Interval> on;
   for (const auto& [boot, off] : journal.booted) on.push_back({static_cast<time_t>(boot), static_cast<time_t>(off) + 1});
-  if (journal.booted.empty() && history.logBegins > 0) on.push_back({*from, now});
+  if (journal.booted.empty() && history.logBegins > 0) on.push_back({from, now});
   std::vector<Interval> qualifying;
   for (Bar& bar : shown) {
-    if (!bar.entry.qualifies || bar.entry.start > lived || bar.entry.end < *from) continue;
-    Interval past = {std::max(bar.entry.start, *from), std::min(bar.entry.end, lived)};
+    if (!bar.entry.qualifies || bar.entry.start > lived || bar.entry.end < from) continue;
+    Interval past = {std::max(bar.entry.start, from), std::min(bar.entry.end, lived)};
     bool watched = false;
     for (const Interval& span : on) {
       if (span.to >= past.from && span.from <= past.to) {
@@ -369,16 +361,16 @@ int timelineCommand(const TimelineOptions& options) {
   }
   std::vector<Interval> silences;
   for (const Interval& silence : history.silences) {
-    if (silence.to >= *from && silence.from <= *to) silences.push_back({std::max(silence.from, *from), std::min(silence.to, *to)});
+    if (silence.to >= from && silence.from <= to) silences.push_back({std::max(silence.from, from), std::min(silence.to, to)});
   }
   std::vector<Mismatch> found = mismatches(qualifying, silences);
 
   if (options.svg.empty()) {
-    printTerminal(*from, *to, shown, history, found);
+    printTerminal(from, to, shown, history, found);
     return 0;
   }
   std::ofstream file(options.svg, std::ios::binary | std::ios::trunc);
-  file << svg(*from, *to, shown, history, found);
+  file << svg(from, to, shown, history, found);
   if (!file) return fail("cannot write " + options.svg);
   std::printf("phonesim timeline: %s written (%zu events)\n", options.svg.c_str(), shown.size());
   return 0;

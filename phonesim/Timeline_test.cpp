@@ -6,7 +6,7 @@
 #include <regex>
 #include <sstream>
 
-#include "phonesim/TextColumns.h"
+#include "phonesim/PrintableText.h"
 #include "tests/support/Phone.h"
 
 namespace {
@@ -90,18 +90,18 @@ TEST(Timeline, AWeekOfANeverBootedPhone) {
   EXPECT_NE(xpath("string(//*[local-name()='g'][@class='axis'])").find("Mon 12-07"), std::string::npos);
   EXPECT_EQ(xpath("count(//*[local-name()='g'][@class='legend']/*[local-name()='text'])"), "5\n");
 
-  for (int columns : {80, 200}) {
-    SCOPED_TRACE(columns);
-    Outcome out = phone.run(week, {.clock = thursday, .environment = {{"COLUMNS", std::to_string(columns)}}});
+  for (int width : {80, 200}) {
+    SCOPED_TRACE(width);
+    Outcome out = phone.run(week, {.clock = thursday, .environment = {{"COLUMNS", std::to_string(width)}}});
     ASSERT_TRUE(out.exited(0)) << out.err;
     std::istringstream lines(out.out);
     int gyms = 0;
-    size_t latinBar = 0, cjkBar = 1;
+    int latinBar = 0, cjkBar = 1;
     auto barColumn = [](const std::string& line) {
-      return displayColumns(line.substr(0, std::min({line.find("█"), line.find("▒"), line.find("░")})));
+      return columns(line.substr(0, std::min({line.find("█"), line.find("▒"), line.find("░")})));
     };
     for (std::string line; std::getline(lines, line);) {
-      EXPECT_LE(displayColumns(line), static_cast<size_t>(columns)) << line;
+      EXPECT_LE(columns(line), width) << line;
       gyms += line.rfind("12-", 0) == 0 && line.find(" 07:00 Gym") == 5;
       if (line.rfind("12-09 08:00 Event", 0) == 0) latinBar = barColumn(line);
       if (line.rfind("12-09 08:00 週次", 0) == 0) cjkBar = barColumn(line);
