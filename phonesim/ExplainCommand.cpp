@@ -306,8 +306,8 @@ int explainCommand(const ExplainOptions& options) {
   if (entries.empty() && error.empty()) std::printf("  none\n");
   for (const CalendarEntry& entry : entries) printEntry(entry);
   if (when != When::Past || !record) {
-    std::printf("%s: %s\n  (%s)\n", when == When::Past ? "By today's settings the daemon would" : "The daemon would",
-                action.what.c_str(), action.why.c_str());
+    std::printf("%s:\n  %s\n  (%s)\n", when == When::Past ? "By today's settings the daemon would" : "The daemon would",
+                clipColumns(action.what, 76).c_str(), clipColumns(action.why, 74).c_str());
     std::string wake = next > 0 ? clock(next) : "none";
     if (next > 0 && startOfDay(next) != startOfDay(*at)) wake = localTimeStamp(next);
     if (giver) wake += ", the " + std::string(action.inEventAfter ? "end" : "start") + " of \"" + terminalText(giver->title) + "\"";
@@ -319,8 +319,8 @@ int explainCommand(const ExplainOptions& options) {
   std::printf("Sounds back  %s\n", clipColumns(back, 67).c_str());
   // What today's settings say of the same moment, where they differ from those then.
   if (!todays.empty() || (record && (then.enabled != today.enabled))) {
-    std::printf("\nToday's settings would say otherwise (watching %s, Mutaro %s):\n",
-                clipColumns(watchedToday, 20).c_str(), today.enabled ? "enabled" : "disabled");
+    std::printf("\nToday's settings would say otherwise:\n  Mutaro %s, watching %s\n", today.enabled ? "enabled" : "disabled",
+                clipColumns(watchedToday, 56).c_str());
     for (size_t i = 0; i < todays.size() && i < entries.size(); ++i) {
       if (todays[i].verdict != entries[i].verdict) printEntry(todays[i]);
     }
