@@ -1,6 +1,7 @@
 #include "phonesim/TimeAxis.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -20,6 +21,7 @@ constexpr Step kSteps[] = {
     {7200, 0, 0, Label::Minutes},     {10800, 0, 0, Label::Minutes},    {21600, 0, 0, Label::Minutes},   {43200, 0, 0, Label::Minutes},
     {0, 1, 0, Label::Weekday},     {0, 1, 0, Label::Day},        {0, 2, 0, Label::Day},       {0, 7, 0, Label::Day},
     {0, 0, 1, Label::Month},        {0, 0, 3, Label::Month},        {0, 0, 6, Label::Month},       {0, 0, 12, Label::Year},
+    {0, 0, 24, Label::Year},        {0, 0, 60, Label::Year},        {0, 0, 120, Label::Year},      {0, 0, 600, Label::Year},
 };
 
 time_t localMidnight(struct tm parts, int addDays, int addMonths) {
@@ -53,7 +55,10 @@ std::vector<Tick> marks(time_t from, time_t to, const Step& step, size_t most) {
   if (step.months > 0) {
     parts.tm_mday = 1;
     parts.tm_mon -= parts.tm_mon % step.months;
-    if (step.months == 12) parts.tm_mon = 0;
+    if (step.months >= 12) {
+      parts.tm_mon = 0;
+      parts.tm_year -= (parts.tm_year + 1900) % (step.months / 12);
+    }
   }
   for (int k = 0; ticks.size() <= most; ++k) {
     time_t at = 0;
@@ -91,7 +96,7 @@ std::vector<Tick> timeAxis(time_t from, time_t to, double width, double perChara
     const double span = static_cast<double>(to - from);
     const double length = step.seconds > 0 ? step.seconds : step.days > 0 ? step.days * 86400.0 : step.months * 30.4 * 86400;
     const double room = (format(from, step.format).size() + 2) * perCharacter;  // a label and a gap
-    if (width * length / span < room) continue;
+    if (width * length / span < room && &step != &kSteps[std::size(kSteps) - 1]) continue;
     return marks(from, to, step, static_cast<size_t>(width / room) + 2);
   }
   return {};

@@ -210,7 +210,7 @@ std::string svgLabel(const std::string& text) {
 }
 
 // A self-contained picture 1400 px wide: no script, no font but the reader's own.
-std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const PhoneHistory& history,
+std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& shown, const PhoneHistory& history,
                 const std::vector<Mismatch>& found) {
   constexpr int kLeft = 320, kWidth = 1060, kRow = 22, kTop = 50, kLabel = kLeft - 12;
   const bool longSpan = to - from > 86400;
@@ -291,6 +291,10 @@ std::string svg(time_t from, time_t to, const std::vector<Bar>& shown, const Pho
         << "\" fill=\"none\" stroke=\"red\" stroke-dasharray=\"4 2\"><title>" << mismatch.what << " "
         << localTimeStamp(mismatch.span.from) << " to " << localTimeStamp(mismatch.span.to) << "</title></rect>\n";
   }
+  if (from <= now && now <= to) {
+    out << "<line class=\"now\" x1=\"" << x(now) << "\" x2=\"" << x(now) << "\" y1=\"" << kTop - 6 << "\" y2=\"" << y
+        << "\" stroke=\"#e08000\" stroke-width=\"2\"><title>now, " << localTimeStamp(now) << "</title></line>\n";
+  }
   // The legend, one swatch per kind of mark.
   y += 20;
   out << "<g class=\"legend\">\n";
@@ -370,7 +374,7 @@ int timelineCommand(const TimelineOptions& options) {
     return 0;
   }
   std::ofstream file(options.svg, std::ios::binary | std::ios::trunc);
-  file << svg(from, to, shown, history, found);
+  file << svg(from, to, now, shown, history, found);
   if (!file) return fail("cannot write " + options.svg);
   std::printf("phonesim timeline: %s written (%zu events)\n", options.svg.c_str(), shown.size());
   return 0;
