@@ -117,28 +117,32 @@ void printEntry(const CalendarEntry& entry) {
               entry.verdict.c_str(), entry.occurrence ? " ↻" : "");
 }
 
-// When the sounds come back for a silence that holds at `at` and that the daemon keeps while a
-// qualifying event is in progress: the end of the last of the events that run into one another
-// (back to back or overlapping) from `at`. Empty when none is in progress at `at`.
-std::string endOfSilence(const std::vector<CalendarEntry>& ahead, time_t at) {
-  time_t end = 0;
-  std::string title;
+// The qualifying events that run into one another (back to back or overlapping) from `at`:
+// while one is in progress the daemon keeps the silence, so the sounds come back after the last.
+struct Run {
+  time_t end = 0;  // 0 when none is in progress at `at`
+  std::string last;
   int events = 0;
+};
+
+Run eventsInARow(const std::vector<CalendarEntry>& ahead, time_t at) {
+  Run run;
   for (bool grew = true; grew;) {
     grew = false;
     for (const CalendarEntry& entry : ahead) {
-      bool joins = end == 0 ? entry.start <= at && at <= entry.end : entry.start <= end && entry.end > end;
-      if (entry.qualifies && joins && entry.end > end) {
-        end = entry.end;
-        title = entry.title;
-        ++events;
+      bool joins = run.end == 0 ? entry.start <= at && at <= entry.end : entry.start <= run.end && entry.end > run.end;
+      if (entry.qualifies && joins && entry.end > run.end) {
+        run = {entry.end, entry.title, run.events + 1};
         grew = true;
       }
     }
   }
-  if (end == 0) return "";
-  std::string text = "soon after " + clock(end) + ", when \"" + terminalText(title) + "\" ends";
-  if (events > 1) text += " (" + std::to_string(events) + " events in a row)";
+  return run;
+}
+
+std::string soundsBackAfter(const Run& run) {
+  std::string text = "soon after " + clock(run.end) + ", when \"" + terminalText(run.last) + "\" ends";
+  if (run.events > 1) text += " (" + std::to_string(run.events) + " events in a row)";
   return text;
 }
 
@@ -194,7 +198,15 @@ int explainCommand(const ExplainOptions& options) {
   }
   DaemonForecast forecast(*phone);
   bool running = forecast.eventRunning(*at);
-  Action action = daemonAction(today, running, forecast.calendarLocked());
+  // Later, the phone is as the daemon's wakes will have left it: in the event that runs then,
+  // unless it is the one in progress now and the user released it.
+  PhoneState expected = today;
+  const Run runNow = eventsInARow(calendarEntries(db, table, today.calendarChoice, now, now + kChainSearch, now, &error), now);
+  if (when == When::Future) {
+    expected.released = today.released && today.inProgress == true && *at <= runNow.end;
+    expected.inProgress = today.enabled && (running || expected.released);
+  }
+  Action action = daemonAction(expected, running, forecast.calendarLocked());
   // A disabled daemon ends before it looks for a wake; a locked calendar gives none.
   int32_t next = today.enabled && !forecast.calendarLocked() ? forecast.nextWake(*at, action.inEventAfter) : 0;
   std::optional<CalendarEntry> giver;
@@ -219,7 +231,7 @@ int explainCommand(const ExplainOptions& options) {
   } else if (when == When::Now) {
     silenced = today.marker;
   } else {
-    silenced = today.enabled && running;
+    silenced = today.enabled && running && !expected.released;
   }
   if (silenced == true && when == When::Past) {
     for (const SettingsRecord& later : journal.records) {
@@ -228,9 +240,11 @@ int explainCommand(const ExplainOptions& options) {
     if (back.empty() && lived != nullptr && lived->to < now) back = "at " + clock(lived->to);
   }
   if (silenced == true && back.empty()) {
-    const time_t since = when == When::Past ? now : *at;
-    back = endOfSilence(calendarEntries(db, table, today.calendarChoice, since, since + kChainSearch, since, &error), since);
-    if (back.empty()) back = "at the daemon's next run: no qualifying event is in progress";
+    // A silence that lasts until now (or one ahead) ends with the events in a row from then.
+    const Run run = when == When::Future
+                        ? eventsInARow(calendarEntries(db, table, today.calendarChoice, *at, *at + kChainSearch, *at, &error), *at)
+                        : runNow;
+    back = run.end > 0 ? soundsBackAfter(run) : "at the daemon's next pass: no qualifying event is in progress";
   }
   if (silenced == false) back = "not silenced at " + clock(*at);
   if (!silenced) back = "not known: nothing was recorded then";
@@ -294,8 +308,11 @@ int explainCommand(const ExplainOptions& options) {
   } else {
     std::printf("%s:\n", when == When::Now ? "The phone now" : "By today's settings");
   }
-  std::printf("  Silenced   %s\n", !silenced ? "not known" : *silenced ? (lived ? ("yes, since " + clock(lived->from)).c_str() : "yes") : "no");
-  std::printf("  State      %s\n", clipColumns(stateLine(then), 67).c_str());
+  std::string silencedText = !silenced ? "not known" : !*silenced ? "no" : lived && when != When::Future ? "yes, since " + clock(lived->from) : "yes";
+  if (when == When::Future && silenced == true) silencedText += ", if the phone is on";
+  if (expected.released) silencedText += ", the event in progress was released by the user";
+  std::printf("  Silenced   %s\n", silencedText.c_str());
+  std::printf("  State      %s\n", clipColumns(stateLine(when == When::Future ? expected : then), 67).c_str());
   std::printf("  Watching   %s\n", clipColumns(watchedThen, 67).c_str());
   if (when == When::Past || lastRun != nullptr) {
     std::printf("  Last pass  %s\n", lastRun ? clipColumns(runText(*lastRun), 67).c_str() : "none recorded before");

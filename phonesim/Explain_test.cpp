@@ -50,16 +50,17 @@ TEST_P(Agreement, ExplainSaysWhatTheDaemonDoes) {
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\n");
   chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
   const std::map<std::string, std::string> zone = {{"TZ", c.zone}};
+  // Explain and the daemon both at the moment, on the real clock's pace from the very second
+  // (the repeated hour has no local name of its own: from an offset).
+  std::string clock = c.zone == kTestTimeZone ? "@" + localTimeStamp(c.at) : "+" + std::to_string(c.at - time(nullptr));
   Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", "@" + std::to_string(c.at), "--json"},
-                                {.environment = zone});
+                                {.clock = clock, .environment = zone});
   ASSERT_TRUE(explained.exited(0)) << explained.err;
   json says = json::parse(explained.out);
   ASSERT_EQ(says["events"].size(), 1u) << says.dump(1);
   EXPECT_EQ(says["events"][0]["verdict"], c.verdict);
 
-  // The daemon on the real clock's pace from the very second (the repeated hour has no local name
-  // of its own: from an offset), stopped once its first pass is done.
-  std::string clock = c.zone == kTestTimeZone ? "@" + localTimeStamp(c.at) : "+" + std::to_string(c.at - time(nullptr));
+  // The daemon, stopped once its first pass is done.
   auto daemon = phone.start({"./Mutarod"}, {.clock = clock, .environment = zone}, phone.at("/daemon.log"));
   ASSERT_TRUE(eventually(20, [&] {
     std::string log = phone.read("/daemon.log");
