@@ -37,6 +37,7 @@
 namespace {
 
 constexpr time_t kDisagreement = 60;  // seconds of difference worth a mark
+constexpr const char* kNeverBooted = "Never booted: no settings were recorded, every event is judged by today's.";
 
 // An occurrence as the picture shows it.
 struct Bar {
@@ -136,7 +137,7 @@ std::string barLabel(const Bar& bar, bool withDate) {
 }
 
 void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const PhoneHistory& history,
-                   const std::vector<Mismatch>& found) {
+                   const std::vector<Interval>& booted, const std::vector<Mismatch>& found) {
   const int columns = terminalColumns();
   const size_t labelWidth = static_cast<size_t>(std::clamp(columns / 4, 16, 32));
   const int width = columns - static_cast<int>(labelWidth) - 1;
@@ -167,11 +168,15 @@ void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const 
   for (time_t wake : history.scheduledWakes) wakes.tick(wake, "↑");
   for (const DaemonPass& run : history.daemonPasses) runs.tick(run.at, "╎");
   for (const Mismatch& mismatch : found) disagree.fill(mismatch.span, "!");
+  Row on(from, to, width);
+  for (const Interval& span : booted) on.fill(span, "─");
+  line("phone booted", on.text());
   line("silenced", silence.text());
   line("wakes scheduled", wakes.text());
   line("daemon passes", runs.text());
   if (!found.empty()) line("disagreement", disagree.text());
   std::printf("%s\n", clipColumns("█ silences  ▒ ahead  ░ does not qualify  ↑ wake  ╎ pass  ! disagreement", columns).c_str());
+  if (booted.empty()) std::printf("%s\n", clipColumns(kNeverBooted, columns).c_str());
   for (const Mismatch& mismatch : found) {
     std::string span = longSpan ? localTimeStamp(mismatch.span.from).substr(5) + " to " + localTimeStamp(mismatch.span.to).substr(5)
                                 : clock(mismatch.span.from) + " to " + clock(mismatch.span.to);
@@ -211,11 +216,11 @@ std::string svgLabel(const std::string& text) {
 
 // A self-contained picture 1400 px wide: no script, no font but the reader's own.
 std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& shown, const PhoneHistory& history,
-                const std::vector<Mismatch>& found) {
+                const std::vector<Interval>& booted, const std::vector<Mismatch>& found) {
   constexpr int kLeft = 320, kWidth = 1060, kRow = 22, kTop = 50, kLabel = kLeft - 12;
   const bool longSpan = to - from > 86400;
-  const int rows = static_cast<int>(shown.size()) + 3;
-  const int height = kTop + kRow * rows + 60;
+  const int rows = static_cast<int>(shown.size()) + 4;
+  const int height = kTop + kRow * rows + 80;
   auto x = [&](time_t moment) {
     double at = static_cast<double>(std::clamp(moment, from, to) - from) / static_cast<double>(std::max<time_t>(1, to - from));
     return kLeft + static_cast<int>(at * kWidth);
@@ -262,6 +267,14 @@ std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& show
         << xmlText(bar.verdict) << "</title></rect>\n";
     y += kRow;
   }
+  rowLabel("phone booted", "black");
+  for (const Interval& span : booted) {
+    if (span.to < from || span.from > to) continue;
+    out << "<rect class=\"booted\" x=\"" << x(span.from) << "\" y=\"" << y + 9 << "\" width=\""
+        << std::max(2, x(span.to) - x(span.from)) << "\" height=\"4\" fill=\"#888888\"><title>booted "
+        << localTimeStamp(span.from) << " to " << localTimeStamp(span.to) << "</title></rect>\n";
+  }
+  y += kRow;
   rowLabel("silenced", "black");
   for (const Interval& silence : history.silences) {
     if (silence.to < from || silence.from > to) continue;
@@ -307,7 +320,9 @@ std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& show
         << stroke << "\"/><text x=\"" << legendX + 24 << "\" y=\"" << y + 11 << "\">" << text << "</text>\n";
     legendX += 40 + 8 * static_cast<int>(std::string(text).size());
   }
-  out << "</g>\n</svg>\n";
+  out << "</g>\n";
+  if (booted.empty()) out << "<text x=\"6\" y=\"" << y + 34 << "\" fill=\"#555\">" << kNeverBooted << "</text>\n";
+  out << "</svg>\n";
   return out.str();
 }
 
@@ -347,8 +362,9 @@ int timelineCommand(const TimelineOptions& options) {
   // Only what the phone lived is compared: the span's past, while it was on (booted, by the
   // journal; or all of it for a phone whose programs were only ever run by hand).
   const time_t lived = std::min(now, to);
-  std::vector<Interval> on;
-  for (const auto& [boot, off] : journal.booted) on.push_back({static_cast<time_t>(boot), static_cast<time_t>(off) + 1});
+  std::vector<Interval> booted;
+  for (const auto& [boot, off] : journal.booted) booted.push_back({static_cast<time_t>(boot), static_cast<time_t>(off) + 1});
+  std::vector<Interval> on = booted;
   if (journal.booted.empty() && history.logBegins > 0) on.push_back({from, now});
   std::vector<Interval> qualifying;
   for (Bar& bar : shown) {
@@ -370,11 +386,11 @@ int timelineCommand(const TimelineOptions& options) {
   std::vector<Mismatch> found = mismatches(qualifying, silences);
 
   if (options.svg.empty()) {
-    printTerminal(from, to, shown, history, found);
+    printTerminal(from, to, shown, history, booted, found);
     return 0;
   }
   std::ofstream file(options.svg, std::ios::binary | std::ios::trunc);
-  file << svg(from, to, now, shown, history, found);
+  file << svg(from, to, now, shown, history, booted, found);
   if (!file) return fail("cannot write " + options.svg);
   std::printf("phonesim timeline: %s written (%zu events)\n", options.svg.c_str(), shown.size());
   return 0;
