@@ -315,7 +315,7 @@ std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& show
   for (const auto& [fill, stroke, text] : {std::tuple{"#3a7bd5", "none", "silences"}, std::tuple{"url(#ahead)", "none", "ahead"},
                                            std::tuple{"#cccccc", "none", "does not qualify"},
                                            std::tuple{"#d9534f", "none", "silenced"},
-                                           std::tuple{"none", "red", "disagreement"}}) {
+                                           std::tuple{"none", "red", "disagreement"}, std::tuple{"#e08000", "none", "now"}}) {
     out << "<rect x=\"" << legendX << "\" y=\"" << y << "\" width=\"18\" height=\"12\" fill=\"" << fill << "\" stroke=\""
         << stroke << "\"/><text x=\"" << legendX + 24 << "\" y=\"" << y + 11 << "\">" << text << "</text>\n";
     legendX += 40 + 8 * static_cast<int>(std::string(text).size());

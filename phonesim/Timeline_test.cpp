@@ -88,7 +88,7 @@ TEST(Timeline, AWeekOfANeverBootedPhone) {
   EXPECT_EQ(xpath("string(//*[local-name()='rect'][@class='event ahead']/*)"),
             "Event: 2026-12-10 13:00:00 to 2026-12-10 13:45:00, will silence\n");
   EXPECT_NE(xpath("string(//*[local-name()='g'][@class='axis'])").find("Mon 12-07"), std::string::npos);
-  EXPECT_EQ(xpath("count(//*[local-name()='g'][@class='legend']/*[local-name()='text'])"), "5\n");
+  EXPECT_EQ(xpath("count(//*[local-name()='g'][@class='legend']/*[local-name()='text'])"), "6\n");
 
   for (int width : {80, 200}) {
     SCOPED_TRACE(width);
