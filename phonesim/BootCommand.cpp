@@ -125,11 +125,17 @@ int bootCommand(const std::string& root) {
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
   std::vector<Child> children;
-  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) return 1;
-  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
+  // The journal starts with the settings as the phone boots with them, before any program runs.
+  std::string booted = recordBoot();
   static volatile std::sig_atomic_t stopLauncher = 0;
+  std::thread journal([booted] { recordSettingsChanges(booted, &stopLauncher); });
+  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) {
+    stopLauncher = 1;
+    journal.join();
+    return 1;
+  }
+  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
   std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
-  std::thread journal([] { recordSettingsJournal(&stopLauncher); });
 
   for (;;) {
     int received = 0;

@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr int kPollMilliseconds = 250;  // a change that inotify missed is caught within this
+// How often the loop looks at the stop flag, or, without inotify, at the files themselves.
+constexpr int kPollMilliseconds = 250;
 
 // The phone's clock to the millisecond (faketime's, when the phone runs on one).
 std::string stamp() {
@@ -45,29 +46,36 @@ void record(const std::string& kind, const std::string& state) {
 
 }  // namespace
 
-void recordSettingsJournal(const volatile std::sig_atomic_t* stop) {
-  std::string last = snapshot();
-  record("boot", last);
+std::string recordBoot() {
+  std::string state = snapshot();
+  record("boot", state);
+  return state;
+}
+
+void recordSettingsChanges(std::string last, const volatile std::sig_atomic_t* stop) {
   // The settings file is replaced by a rename and the marker created and removed: the folder's
-  // events wake the loop at once, the timeout catches anything else.
+  // events wake the loop at once. The first look, after the watch is set, catches what changed
+  // since the boot was recorded.
   int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   std::string folder = devicePath(kSettingsPath);
   folder.erase(folder.rfind('/'));
   if (watch >= 0) {
     inotify_add_watch(watch, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE);
   }
-  while (!*stop) {
+  for (bool look = true; !*stop;) {
+    if (look) {
+      std::string now = snapshot();
+      if (now != last) record("change", now);
+      last = now;
+    }
     struct pollfd events = {watch, POLLIN, 0};
-    if (watch < 0 || poll(&events, 1, kPollMilliseconds) <= 0) {
-      if (watch < 0) usleep(kPollMilliseconds * 1000);
-    } else {
+    if (watch < 0) {
+      usleep(kPollMilliseconds * 1000);
+    } else if ((look = poll(&events, 1, kPollMilliseconds) > 0)) {
       char drained[4096];
       while (read(watch, drained, sizeof drained) > 0) {
       }
     }
-    std::string now = snapshot();
-    if (now != last) record("change", now);
-    last = now;
   }
   if (watch >= 0) close(watch);
   record("off", last);
