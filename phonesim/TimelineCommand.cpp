@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -26,6 +27,7 @@
 #include "phonesim/PrintableText.h"
 #include "phonesim/TimeAxis.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/PropertyList.h"
@@ -389,9 +391,10 @@ int timelineCommand(const TimelineOptions& options) {
     printTerminal(from, to, shown, history, booted, found);
     return 0;
   }
-  std::ofstream file(options.svg, std::ios::binary | std::ios::trunc);
-  file << svg(from, to, now, shown, history, booted, found);
-  if (!file) return fail("cannot write " + options.svg);
+  // Replaced whole, never through a link that stands at the name.
+  if (!replaceFile(options.svg, existingModeOr(options.svg, 0666), svg(from, to, now, shown, history, booted, found))) {
+    return fail("cannot write " + terminalText(options.svg) + ": " + std::strerror(errno));
+  }
   std::printf("phonesim timeline: %s written (%zu events)\n", options.svg.c_str(), shown.size());
   return 0;
 }
