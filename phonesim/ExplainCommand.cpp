@@ -146,6 +146,110 @@ std::string soundsBackAfter(const Run& run) {
   return text;
 }
 
+// Everything explain tells of a moment.
+struct Explanation {
+  time_t at = 0, now = 0, from = 0, to = 0;
+  When when = When::Now;
+  std::optional<SettingsRecord> record;  // the settings then, where the journal reaches
+  std::string unreached;                 // else why not
+  PhoneState then, today, expected;      // recorded, in the file now, as the wakes will leave it
+  std::string watchedThen, watchedToday, version, table, error;
+  std::vector<CalendarEntry> entries, todays;  // judged by the settings then; by today's where they differ
+  std::optional<bool> silenced;
+  std::optional<Interval> lived;  // the log's silence that holds the moment
+  std::string back;               // when the sounds come back
+  std::optional<DaemonPass> lastPass, nextPass;
+  bool running = false, calendarLocked = false;
+  Action action;
+  int32_t next = 0;  // the wake the daemon would schedule
+  std::optional<CalendarEntry> giver;
+  std::optional<time_t> scheduled;
+  bool agree = true;
+};
+
+std::string passText(const DaemonPass& pass) {
+  std::string did;
+  for (const std::string& step : pass.did) did += (did.empty() ? "" : ", ") + step;
+  return clock(pass.at) + ", " + (did.empty() ? "nothing to do" : did);
+}
+
+void printJson(const Explanation& e) {
+  Json events = Json::array();
+  for (const CalendarEntry& entry : e.entries) events.push_back(entryJson(entry));
+  auto stateJson = [&](const PhoneState& state, const std::string& watched) {
+    return Json{{"enabled", state.enabled}, {"eventInProgress", state.inProgress ? Json(*state.inProgress) : Json()},
+                {"disableEvent", state.released}, {"marker", state.marker}, {"calendarID", state.calendarChoice},
+                {"watched", watched}};
+  };
+  Json facts = {{"at", localTimeStamp(e.at)},
+                {"when", e.when == When::Past ? "past" : e.when == When::Now ? "now" : "future"},
+                {"recorded", e.record.has_value()},
+                {"unrecordedBecause", e.record || e.when != When::Past ? Json() : Json(e.unreached)},
+                {"state", stateJson(e.when == When::Future ? e.expected : e.then, e.watchedThen)},
+                {"today", stateJson(e.today, e.watchedToday)},
+                {"version", e.version}, {"eventTable", e.table},
+                {"silenced", e.silenced ? Json(*e.silenced) : Json()},
+                {"soundsBack", e.back},
+                {"events", events},
+                {"lastPass", e.lastPass ? Json(passText(*e.lastPass)) : Json()},
+                {"nextPass", e.nextPass ? Json(passText(*e.nextPass)) : Json()},
+                {"daemon", {{"eventRunning", e.running}, {"calendarLocked", e.calendarLocked},
+                            {"action", e.action.what}, {"why", e.action.why}}},
+                {"nextWake", e.next > 0 ? Json{{"time", localTimeStamp(e.next)}, {"seconds", e.next},
+                                               {"event", e.giver ? entryJson(*e.giver) : Json()}}
+                                        : Json()},
+                {"scheduledWake", e.scheduled ? Json{{"time", localTimeStamp(*e.scheduled)}, {"seconds", *e.scheduled}} : Json()},
+                {"wakesAgree", e.agree}};
+  if (!e.error.empty()) facts["calendarError"] = e.error;
+  std::cout << facts.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+}
+
+// One screen of at most 80 columns.
+void printText(const Explanation& e) {
+  std::printf("At %s (%s), iOS %s\n", localTimeStamp(e.at).c_str(), e.when == When::Now ? "now" : distance(e.at, e.now).c_str(),
+              clipColumns(e.version, 20).c_str());
+  if (e.when == When::Past) {
+    std::printf("Recorded then%s:\n", e.record ? " (settings journal and log)" : "");
+    if (!e.record) std::printf("  Settings   not recorded: %s; today's are used below\n", e.unreached.c_str());
+  } else {
+    std::printf("%s:\n", e.when == When::Now ? "The phone now" : "By today's settings");
+  }
+  std::string silenced = !e.silenced ? "not known" : !*e.silenced ? "no" : e.lived && e.when != When::Future ? "yes, since " + clock(e.lived->from) : "yes";
+  if (e.when == When::Future && e.silenced == true) silenced += ", if the phone is on";
+  if (e.expected.released) silenced += ", the event in progress was released by the user";
+  std::printf("  Silenced   %s\n", silenced.c_str());
+  std::printf("  State      %s\n", clipColumns(stateLine(e.when == When::Future ? e.expected : e.then), 67).c_str());
+  std::printf("  Watching   %s\n", clipColumns(e.watchedThen, 67).c_str());
+  if (e.when == When::Past || e.lastPass) {
+    std::printf("  Last pass  %s\n", e.lastPass ? clipColumns(passText(*e.lastPass), 67).c_str() : "none recorded before");
+    if (e.nextPass) std::printf("  Next pass  %s\n", clipColumns(passText(*e.nextPass), 67).c_str());
+  }
+  std::printf("Events from %s to %s:\n", localTimeStamp(e.from).c_str(), localTimeStamp(e.to).c_str());
+  if (!e.error.empty()) std::printf("  the calendar cannot be read: %s\n", clipColumns(e.error, 48).c_str());
+  if (e.entries.empty() && e.error.empty()) std::printf("  none\n");
+  for (const CalendarEntry& entry : e.entries) printEntry(entry);
+  if (e.when != When::Past || !e.record) {
+    std::printf("%s:\n  %s\n  (%s)\n", e.when == When::Past ? "By today's settings the daemon would" : "The daemon would",
+                clipColumns(e.action.what, 76).c_str(), clipColumns(e.action.why, 74).c_str());
+    std::string wake = e.next > 0 ? clock(e.next) : "none";
+    if (e.next > 0 && startOfDay(e.next) != startOfDay(e.at)) wake = localTimeStamp(e.next);
+    if (e.giver) wake += ", the " + std::string(e.action.inEventAfter ? "end" : "start") + " of \"" + terminalText(e.giver->title) + "\"";
+    std::printf("  Its next wake:  %s\n", clipColumns(wake, 62).c_str());
+    if (e.when == When::Now) {
+      std::printf("  Scheduled now:  %s%s\n", e.scheduled ? clock(*e.scheduled).c_str() : "none", e.agree ? "" : "  << differs");
+    }
+  }
+  std::printf("Sounds back  %s\n", clipColumns(e.back, 67).c_str());
+  // What today's settings say of the same moment, where they differ from those then.
+  if (!e.todays.empty() || (e.record && e.then.enabled != e.today.enabled)) {
+    std::printf("\nToday's settings would say otherwise:\n  Mutaro %s, watching %s\n", e.today.enabled ? "enabled" : "disabled",
+                clipColumns(e.watchedToday, 56).c_str());
+    for (size_t i = 0; i < e.todays.size() && i < e.entries.size(); ++i) {
+      if (e.todays[i].verdict != e.entries[i].verdict) printEntry(e.todays[i]);
+    }
+  }
+}
+
 int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim explain: %s\n", message.c_str());
   return status;
@@ -159,188 +263,103 @@ int misuse(const std::string& message) { return fail(message, 2); }
 int explainCommand(const ExplainOptions& options) {
   std::optional<std::string> phone = openPhone("explain", options.root);
   if (!phone) return 1;
-  const time_t now = time(nullptr);
+  Explanation e;
+  e.now = time(nullptr);
+  const time_t now = e.now;
   std::string error;
   std::optional<time_t> at = parseMoment(options.at, now, &error);
   if (!at) return misuse("--at " + error);
   if (std::string outside = outsideDaemonRange("--at " + localTimeStamp(*at), *at); !outside.empty()) return misuse(outside);
-  time_t from = 0, to = 0;
-  if (!parseSpan(options.from, options.to, now, startOfDay(*at), startOfDay(*at) + 86399, &from, &to, &error)) {
+  if (!parseSpan(options.from, options.to, now, startOfDay(*at), startOfDay(*at) + 86399, &e.from, &e.to, &error)) {
     return misuse(error);
   }
-  const When when = *at < now - kPresent ? When::Past : *at > now + kPresent ? When::Future : When::Now;
+  e.at = *at;
+  e.when = e.at < now - kPresent ? When::Past : e.at > now + kPresent ? When::Future : When::Now;
 
   // The state at the moment: recorded, for the past; the settings file's, for now and later.
-  const PhoneState today = currentState();
+  e.today = currentState();
   const SettingsJournal journal = readSettingsJournal(simRead(kSettingsJournal), static_cast<double>(now));
-  std::string unreached;
-  std::optional<SettingsRecord> record;
-  if (when == When::Past) record = settingsAt(journal, static_cast<double>(*at), &unreached);
-  const PhoneState then = record ? stateFromSettings(record->settings, record->marker) : today;
+  if (e.when == When::Past) e.record = settingsAt(journal, static_cast<double>(e.at), &e.unreached);
+  e.then = e.record ? stateFromSettings(e.record->settings, e.record->marker) : e.today;
   std::string log;
   readWholeFile(devicePath(kSystemLogPath), &log);
   const PhoneHistory history = readHistory(log, now);
 
-  const std::string version = systemVersionText();
-  const std::string table = std::atoi(version.c_str()) < 5 ? "event" : "CalendarItem";
+  e.version = systemVersionText();
+  e.table = std::atoi(e.version.c_str()) < 5 ? "event" : "CalendarItem";
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(devicePath(kCalendarDatabasePath).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
     std::string message = sqlite3_errmsg(db);
     sqlite3_close(db);
     return fail("cannot read the calendar: " + message);
   }
-  error.clear();
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, then.calendarChoice, from, to, *at, &error);
+  auto entriesOf = [&](int calendarChoice, time_t from, time_t to, time_t judged) {
+    return calendarEntries(db, e.table, calendarChoice, from, to, judged, &e.error);
+  };
+  e.entries = entriesOf(e.then.calendarChoice, e.from, e.to, e.at);
   // Today's verdicts beside the recorded ones, where the watched calendar has changed since.
-  std::vector<CalendarEntry> todays;
-  if (then.calendarChoice != today.calendarChoice) {
-    todays = calendarEntries(db, table, today.calendarChoice, from, to, *at, &error);
-  }
+  if (e.then.calendarChoice != e.today.calendarChoice) e.todays = entriesOf(e.today.calendarChoice, e.from, e.to, e.at);
   DaemonForecast forecast(*phone);
-  bool running = forecast.eventRunning(*at);
+  e.running = forecast.eventRunning(e.at);
+  e.calendarLocked = forecast.calendarLocked();
   // Later, the phone is as the daemon's wakes will have left it: in the event that runs then,
   // unless it is the one in progress now and the user released it.
-  PhoneState expected = today;
-  const Run runNow = eventsInARow(calendarEntries(db, table, today.calendarChoice, now, now + kChainSearch, now, &error), now);
-  if (when == When::Future) {
-    expected.released = today.released && today.inProgress == true && *at <= runNow.end;
-    expected.inProgress = today.enabled && (running || expected.released);
+  e.expected = e.today;
+  const Run runNow = eventsInARow(entriesOf(e.today.calendarChoice, now, now + kChainSearch, now), now);
+  if (e.when == When::Future) {
+    e.expected.released = e.today.released && e.today.inProgress == true && e.at <= runNow.end;
+    e.expected.inProgress = e.today.enabled && (e.running || e.expected.released);
   }
-  Action action = daemonAction(expected, running, forecast.calendarLocked());
+  e.action = daemonAction(e.expected, e.running, e.calendarLocked);
   // A disabled daemon ends before it looks for a wake; a locked calendar gives none.
-  int32_t next = today.enabled && !forecast.calendarLocked() ? forecast.nextWake(*at, action.inEventAfter) : 0;
-  std::optional<CalendarEntry> giver;
-  for (const CalendarEntry& entry : calendarEntries(db, table, today.calendarChoice, next, next, *at, &error)) {
-    if (entry.qualifies && (action.inEventAfter ? entry.end : entry.start) == next) giver = entry;
+  e.next = e.today.enabled && !e.calendarLocked ? forecast.nextWake(e.at, e.action.inEventAfter) : 0;
+  for (const CalendarEntry& entry : entriesOf(e.today.calendarChoice, e.next, e.next, e.at)) {
+    if (entry.qualifies && (e.action.inEventAfter ? entry.end : entry.start) == e.next) e.giver = entry;
   }
-  const std::string watchedThen = watching(db, then.calendarChoice), watchedToday = watching(db, today.calendarChoice);
+  e.watchedThen = watching(db, e.then.calendarChoice);
+  e.watchedToday = watching(db, e.today.calendarChoice);
 
   // Silenced at the moment, and when the sounds came or come back.
-  std::optional<bool> silenced;
-  std::string back;
-  const Interval* lived = nullptr;
   for (const Interval& silence : history.silences) {
-    if (silence.from <= *at && *at <= silence.to) lived = &silence;
+    if (silence.from <= e.at && e.at <= silence.to) e.lived = silence;
   }
-  if (when == When::Past) {
+  if (e.when == When::Past) {
     // Without a record, the log's silences tell, from its first line on; a phone on which no
     // program ever ran was never silenced.
-    if (record) silenced = record->marker;
-    else if (history.logBegins > 0 && history.logBegins <= *at) silenced = lived != nullptr;
-    else if (log.empty() && !today.marker) silenced = false;
-  } else if (when == When::Now) {
-    silenced = today.marker;
+    if (e.record) e.silenced = e.record->marker;
+    else if (history.logBegins > 0 && history.logBegins <= e.at) e.silenced = e.lived.has_value();
+    else if (log.empty() && !e.today.marker) e.silenced = false;
+  } else if (e.when == When::Now) {
+    e.silenced = e.today.marker;
   } else {
-    silenced = today.enabled && running && !expected.released;
+    e.silenced = e.today.enabled && e.running && !e.expected.released;
   }
-  if (silenced == true && when == When::Past) {
+  if (e.silenced == true && e.when == When::Past) {
     for (const SettingsRecord& later : journal.records) {
-      if (back.empty() && later.at > static_cast<double>(*at) && !later.marker) back = "at " + clock(static_cast<time_t>(later.at));
+      if (e.back.empty() && later.at > static_cast<double>(e.at) && !later.marker) e.back = "at " + clock(static_cast<time_t>(later.at));
     }
-    if (back.empty() && lived != nullptr && lived->to < now) back = "at " + clock(lived->to);
+    if (e.back.empty() && e.lived && e.lived->to < now) e.back = "at " + clock(e.lived->to);
   }
-  if (silenced == true && back.empty()) {
+  if (e.silenced == true && e.back.empty()) {
     // A silence that lasts until now (or one ahead) ends with the events in a row from then.
-    const Run run = when == When::Future
-                        ? eventsInARow(calendarEntries(db, table, today.calendarChoice, *at, *at + kChainSearch, *at, &error), *at)
-                        : runNow;
-    back = run.end > 0 ? soundsBackAfter(run) : "at the daemon's next pass: no qualifying event is in progress";
+    const Run run = e.when == When::Future ? eventsInARow(entriesOf(e.today.calendarChoice, e.at, e.at + kChainSearch, e.at), e.at)
+                                           : runNow;
+    e.back = run.end > 0 ? soundsBackAfter(run) : "at the daemon's next pass: no qualifying event is in progress";
   }
-  if (silenced == false) back = "not silenced at " + clock(*at);
-  if (!silenced) back = "not known: nothing was recorded then";
+  if (e.silenced == false) e.back = "not silenced at " + clock(e.at);
+  if (!e.silenced) e.back = "not known: nothing was recorded then";
   sqlite3_close(db);
 
-  std::optional<time_t> scheduled;
   for (const ScheduledWake& wake : simulatedWakes()) {
-    if (wake.scheduledby == kWakeIdentifier && wake.time >= now) scheduled = wake.time;  // one that fired is gone
+    if (wake.scheduledby == kWakeIdentifier && wake.time >= now) e.scheduled = wake.time;  // one that fired is gone
   }
   // Only the present compares: a wake asked about for another moment lies elsewhere by nature.
-  const bool agree = when != When::Now || (next > 0 ? scheduled == next : !scheduled.has_value());
-  const DaemonPass* lastRun = nullptr;
-  const DaemonPass* nextRun = nullptr;
-  for (const DaemonPass& run : history.daemonPasses) {
-    if (run.at <= *at) lastRun = &run;
-    if (run.at > *at && nextRun == nullptr) nextRun = &run;
+  e.agree = e.when != When::Now || (e.next > 0 ? e.scheduled == e.next : !e.scheduled.has_value());
+  for (const DaemonPass& pass : history.daemonPasses) {
+    if (pass.at <= e.at) e.lastPass = pass;
+    if (pass.at > e.at && !e.nextPass) e.nextPass = pass;
   }
-  auto runText = [](const DaemonPass& run) {
-    std::string did;
-    for (const std::string& step : run.did) did += (did.empty() ? "" : ", ") + step;
-    return clock(run.at) + ", " + (did.empty() ? "nothing to do" : did);
-  };
-
-  if (options.json) {
-    Json events = Json::array();
-    for (const CalendarEntry& entry : entries) events.push_back(entryJson(entry));
-    auto stateJson = [&](const PhoneState& state, const std::string& watched) {
-      return Json{{"enabled", state.enabled}, {"eventInProgress", state.inProgress ? Json(*state.inProgress) : Json()},
-                  {"disableEvent", state.released}, {"marker", state.marker}, {"calendarID", state.calendarChoice},
-                  {"watched", watched}};
-    };
-    Json facts = {{"at", localTimeStamp(*at)},
-                  {"when", when == When::Past ? "past" : when == When::Now ? "now" : "future"},
-                  {"recorded", record.has_value()},
-                  {"unrecordedBecause", record || when != When::Past ? Json() : Json(unreached)},
-                  {"state", stateJson(then, watchedThen)},
-                  {"today", stateJson(today, watchedToday)},
-                  {"version", version}, {"eventTable", table},
-                  {"silenced", silenced ? Json(*silenced) : Json()},
-                  {"soundsBack", back},
-                  {"events", events},
-                  {"lastPass", lastRun ? Json(runText(*lastRun)) : Json()},
-                  {"nextPass", nextRun ? Json(runText(*nextRun)) : Json()},
-                  {"daemon", {{"eventRunning", running}, {"calendarLocked", forecast.calendarLocked()},
-                              {"action", action.what}, {"why", action.why}}},
-                  {"nextWake", next > 0 ? Json{{"time", localTimeStamp(next)}, {"seconds", next},
-                                               {"event", giver ? entryJson(*giver) : Json()}}
-                                        : Json()},
-                  {"scheduledWake", scheduled ? Json{{"time", localTimeStamp(*scheduled)}, {"seconds", *scheduled}} : Json()},
-                  {"wakesAgree", agree}};
-    if (!error.empty()) facts["calendarError"] = error;
-    std::cout << facts.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
-    return 0;
-  }
-
-  std::printf("At %s (%s), iOS %s\n", localTimeStamp(*at).c_str(), when == When::Now ? "now" : distance(*at, now).c_str(),
-              clipColumns(version, 20).c_str());
-  if (when == When::Past) {
-    std::printf("Recorded then%s:\n", record ? " (settings journal and log)" : "");
-    if (!record) std::printf("  Settings   not recorded: %s; today's are used below\n", unreached.c_str());
-  } else {
-    std::printf("%s:\n", when == When::Now ? "The phone now" : "By today's settings");
-  }
-  std::string silencedText = !silenced ? "not known" : !*silenced ? "no" : lived && when != When::Future ? "yes, since " + clock(lived->from) : "yes";
-  if (when == When::Future && silenced == true) silencedText += ", if the phone is on";
-  if (expected.released) silencedText += ", the event in progress was released by the user";
-  std::printf("  Silenced   %s\n", silencedText.c_str());
-  std::printf("  State      %s\n", clipColumns(stateLine(when == When::Future ? expected : then), 67).c_str());
-  std::printf("  Watching   %s\n", clipColumns(watchedThen, 67).c_str());
-  if (when == When::Past || lastRun != nullptr) {
-    std::printf("  Last pass  %s\n", lastRun ? clipColumns(runText(*lastRun), 67).c_str() : "none recorded before");
-    if (nextRun) std::printf("  Next pass  %s\n", clipColumns(runText(*nextRun), 67).c_str());
-  }
-  std::printf("Events from %s to %s:\n", localTimeStamp(from).c_str(), localTimeStamp(to).c_str());
-  if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", clipColumns(error, 48).c_str());
-  if (entries.empty() && error.empty()) std::printf("  none\n");
-  for (const CalendarEntry& entry : entries) printEntry(entry);
-  if (when != When::Past || !record) {
-    std::printf("%s:\n  %s\n  (%s)\n", when == When::Past ? "By today's settings the daemon would" : "The daemon would",
-                clipColumns(action.what, 76).c_str(), clipColumns(action.why, 74).c_str());
-    std::string wake = next > 0 ? clock(next) : "none";
-    if (next > 0 && startOfDay(next) != startOfDay(*at)) wake = localTimeStamp(next);
-    if (giver) wake += ", the " + std::string(action.inEventAfter ? "end" : "start") + " of \"" + terminalText(giver->title) + "\"";
-    std::printf("  Its next wake:  %s\n", clipColumns(wake, 62).c_str());
-    if (when == When::Now) {
-      std::printf("  Scheduled now:  %s%s\n", scheduled ? clock(*scheduled).c_str() : "none", agree ? "" : "  << differs");
-    }
-  }
-  std::printf("Sounds back  %s\n", clipColumns(back, 67).c_str());
-  // What today's settings say of the same moment, where they differ from those then.
-  if (!todays.empty() || (record && (then.enabled != today.enabled))) {
-    std::printf("\nToday's settings would say otherwise:\n  Mutaro %s, watching %s\n", today.enabled ? "enabled" : "disabled",
-                clipColumns(watchedToday, 56).c_str());
-    for (size_t i = 0; i < todays.size() && i < entries.size(); ++i) {
-      if (todays[i].verdict != entries[i].verdict) printEntry(todays[i]);
-    }
-  }
+  if (options.json) printJson(e);
+  else printText(e);
   return 0;
 }
