@@ -136,7 +136,9 @@ TEST_P(NeverBooted, AnswersForThePastNowAndTheFuture) {
   EXPECT_FALSE(says["recorded"]);
   EXPECT_EQ(says["silenced"], ask.silenced);
   EXPECT_EQ(says["soundsBack"], ask.soundsBack);
-  if (std::string(ask.when) != "now") EXPECT_TRUE(says["wakesAgree"]) << "a wake ahead is no difference";
+  if (std::string(ask.when) != "now") {
+    EXPECT_TRUE(says["wakesAgree"]) << "a wake ahead is no difference";
+  }
 
   Outcome text = phone.run({"phonesim", "explain", phone.root(), "--at", ask.at}, wednesday);
   std::istringstream lines(text.out);

@@ -133,15 +133,20 @@ int terminalColumns() {
   return std::clamp(columns, 40, 1000);
 }
 
-std::string barLabel(const Bar& bar, bool withDate) {
-  std::string when = withDate ? localTimeStamp(bar.entry.start).substr(5, 11) : clock(bar.entry.start).substr(0, 5);
-  return when + " " + bar.entry.title + (bar.entry.qualifies ? "" : " (" + bar.entry.verdict + ")");
+// The row's start as short as the span allows: "09:00" within a day, "Mon 09:00" within a
+// week, "12-07 09:00" beyond.
+std::string barLabel(const Bar& bar, time_t span) {
+  struct tm parts;
+  localtime_r(&bar.entry.start, &parts);
+  char when[32];
+  std::strftime(when, sizeof when, span <= 86400 ? "%H:%M" : span <= 7 * 86400 ? "%a %H:%M" : "%m-%d %H:%M", &parts);
+  return std::string(when) + " " + bar.entry.title + (bar.entry.qualifies ? "" : " (" + bar.entry.verdict + ")");
 }
 
 void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const PhoneHistory& history,
                    const std::vector<Interval>& booted, const std::vector<Mismatch>& found) {
   const int columns = terminalColumns();
-  const size_t labelWidth = static_cast<size_t>(std::clamp(columns / 4, 16, 32));
+  const size_t labelWidth = static_cast<size_t>(std::clamp(columns * 3 / 10, 16, 40));
   const int width = columns - static_cast<int>(labelWidth) - 1;
   const bool longSpan = to - from > 86400;
   auto column = [&](time_t moment) { return static_cast<size_t>((moment - from) * static_cast<double>(width) / (to - from)); };
@@ -163,7 +168,7 @@ void printTerminal(time_t from, time_t to, const std::vector<Bar>& shown, const 
   for (const Bar& bar : shown) {
     Row row(from, to, width);
     row.fill({bar.entry.start, bar.entry.end}, !bar.entry.qualifies ? "░" : bar.ahead ? "▒" : "█");
-    line(barLabel(bar, longSpan), row.text());
+    line(barLabel(bar, to - from), row.text());
   }
   Row silence(from, to, width), wakes(from, to, width), runs(from, to, width), disagree(from, to, width);
   for (const Interval& interval : history.silences) silence.fill(interval, "█");
@@ -220,7 +225,6 @@ std::string svgLabel(const std::string& text) {
 std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& shown, const PhoneHistory& history,
                 const std::vector<Interval>& booted, const std::vector<Mismatch>& found) {
   constexpr int kLeft = 320, kWidth = 1060, kRow = 22, kTop = 50, kLabel = kLeft - 12;
-  const bool longSpan = to - from > 86400;
   const int rows = static_cast<int>(shown.size()) + 4;
   const int height = kTop + kRow * rows + 80;
   auto x = [&](time_t moment) {
@@ -260,7 +264,7 @@ std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& show
   };
   for (const Bar& bar : shown) {
     const CalendarEntry& entry = bar.entry;
-    rowLabel(barLabel(bar, longSpan), entry.qualifies ? "black" : "gray");
+    rowLabel(barLabel(bar, to - from), entry.qualifies ? "black" : "gray");
     const char* kind = !entry.qualifies ? "event other" : bar.ahead ? "event ahead" : "event";
     const char* fill = !entry.qualifies ? "#cccccc" : bar.ahead ? "url(#ahead)" : "#3a7bd5";
     out << "<rect class=\"" << kind << "\" x=\"" << x(entry.start) << "\" y=\"" << y + 4 << "\" width=\""
