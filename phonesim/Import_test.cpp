@@ -20,13 +20,7 @@ std::string fileText(const std::string& path) {
   return text.str();
 }
 
-std::string local(time_t moment) {
-  struct tm parts;
-  localtime_r(&moment, &parts);
-  char text[32];
-  strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-  return text;
-}
+std::string local(time_t moment) { return localTimeStamp(moment).substr(0, 16); }
 
 // "Title START-END busy|free [all-day] [notes] [occurrence starts...]"
 std::string rowText(const ImportedEvent& event) {
