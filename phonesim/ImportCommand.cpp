@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -20,7 +19,8 @@
 #include "phonesim/ImportPlan.h"
 #include "phonesim/ImportStore.h"
 #include "phonesim/Moment.h"
-#include "platform/Foundation/DevicePath.h"
+#include "phonesim/PhoneTimeZone.h"
+#include "phonesim/PrintableText.h"
 #include "platform/Foundation/NSDate.h"
 
 namespace {
@@ -57,25 +57,13 @@ std::string readCalendarFile(const std::string& path, std::string* text) {
   return why;
 }
 
-// The zone floating times are read in: the phone's, which is the host's zone it was made on.
-std::string phoneZoneName() {
-  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') return tz[0] == ':' ? tz + 1 : tz;
-  std::ifstream named("/etc/timezone");
-  std::string name;
-  if (std::getline(named, name) && !name.empty()) return name;
-  std::error_code error;
-  std::string link = std::filesystem::read_symlink("/etc/localtime", error).string();
-  size_t at = link.find("zoneinfo/");
-  return at == std::string::npos ? "UTC" : link.substr(at + 9);
-}
-
 std::string when(time_t moment) { return localTimeStamp(moment); }
 
 void printPlan(const ImportPlan& plan) {
   for (const ImportedEvent& event : plan.events) {
-    std::cout << "  \"" << printable(event.summary) << "\" " << when(event.start) << " to " << when(event.end)
+    std::cout << "  \"" << terminalText(event.summary) << "\" " << when(event.start) << " to " << when(event.end)
               << (event.availability == 0 ? ", busy" : ", free") << (event.allDay ? ", all day" : "")
-              << (event.description ? ", notes \"" + printable(*event.description) + "\"" : "");
+              << (event.description ? ", notes \"" + terminalText(*event.description) + "\"" : "");
     if (!event.occurrences.empty()) {
       std::cout << ", " << event.occurrences.size() << " occurrence" << (event.occurrences.size() == 1 ? "" : "s") << ":";
       for (time_t start : event.occurrences) std::cout << "\n      " << when(start);
@@ -87,33 +75,31 @@ void printPlan(const ImportPlan& plan) {
 }  // namespace
 
 int importCommand(const ImportOptions& options) {
+  if (!openPhone("import", options.root)) return 1;
+  const time_t now = time(nullptr);
+  time_t from = 0, to = 0;
+  std::string error;
+  if (!parseSpan(options.from, options.to, now, startOfDay(now) - 30 * 86400, startOfDay(now) + 365 * 86400, &from, &to,
+                 &error)) {
+    return fail(error, 2);
+  }
   std::string text;
   if (std::string why = readCalendarFile(options.file, &text); !why.empty()) {
-    return fail(printable(options.file) + ": " + why + "; nothing was imported");
+    return fail(terminalText(options.file) + ": " + why + "; nothing was imported");
   }
   if (std::string why = calendarTextFault(text); !why.empty()) {
-    return fail(printable(options.file) + ": " + why + "; nothing was imported");
+    return fail(terminalText(options.file) + ": " + terminalText(why) + "; nothing was imported");
   }
-  if (options.from.empty() != options.to.empty()) return fail("--from and --to go together", 2);
-  const time_t now = time(nullptr);
-  ImportWindow window{startOfDay(now) - 30 * 86400, startOfDay(now) + 365 * 86400};
-  if (!options.from.empty()) {
-    auto from = parseMoment(options.from, now), to = parseMoment(options.to, now);
-    if (!from) return fail("--from " + printable(options.from) + " is not a moment", 2);
-    if (!to) return fail("--to " + printable(options.to) + " is not a moment", 2);
-    if (*to < *from) return fail("--to lies before --from", 2);
-    window = {*from, *to};
-  }
-
-  if (!openPhone("import", options.root)) return 1;
-  const ImportPlan plan = planImport(text, window, phoneZoneName());
+  // Floating times are the phone's: openPhone() has put its zone in TZ.
+  const ImportWindow window{from, to};
+  const ImportPlan plan = planImport(text, window, recordedTimeZone().value_or(hostTimeZone()));
   std::string title = options.calendar.value_or(plan.calendarName);
   if (title.empty()) title = std::filesystem::path(options.file).stem().string();
 
-  for (const std::string& line : plan.skipped) std::cout << "skipped " << line << "\n";
+  for (const std::string& line : plan.skipped) std::cout << "skipped " << terminalText(line) << "\n";
   ImportResult result;
   if (options.dryRun) {
-    std::cout << "Would write into calendar \"" << printable(title) << "\":\n";
+    std::cout << "Would write into calendar \"" << terminalText(title) << "\":\n";
     printPlan(plan);
   } else {
     const char* openError = nullptr;
@@ -126,7 +112,7 @@ int importCommand(const ImportOptions& options) {
   std::cout << (options.dryRun ? "Would import " : "Imported ") << plan.events.size() << " events ("
             << plan.occurrences() << " occurrences) into calendar ";
   if (!options.dryRun) std::cout << result.calendarId << " ";
-  std::cout << "\"" << printable(title) << "\"";
+  std::cout << "\"" << terminalText(title) << "\"";
   if (result.replaced > 0) std::cout << ", replacing " << result.replaced << " rows of an earlier import";
   std::cout << "; skipped " << plan.skipped.size() << "; window " << when(window.from) << " to " << when(window.to)
             << "\n";

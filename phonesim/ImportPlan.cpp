@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 
-#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 
 namespace {
@@ -101,7 +100,7 @@ std::string describe(icalcomponent* component) {
   const char* summary = icalcomponent_get_summary(component);
   const char* uid = icalcomponent_get_uid(component);
   std::string kind = icalcomponent_kind_to_string(icalcomponent_isa(component));
-  return printable(kind + " \"" + (summary ? summary : "") + "\"" + (uid ? " (UID " + std::string(uid) + ")" : ""));
+  return kind + " \"" + (summary ? summary : "") + "\"" + (uid ? " (UID " + std::string(uid) + ")" : "");
 }
 
 // Reads a VEVENT; "" when it can be imported, else why not.
@@ -115,7 +114,7 @@ std::string read(icalcomponent* component, const Zones& zones, Reading* out) {
     const std::string text = icalproperty_get_xlicerror(p) ? icalproperty_get_xlicerror(p) : "";
     for (const char* name : {"DTSTART", "DTEND", "DURATION", "RRULE", "RDATE", "EXDATE", "RECURRENCE-ID"}) {
       if (text.find(std::string(" ") + name + " property") != std::string::npos) {
-        return "libical cannot read it: " + printable(text);
+        return "libical cannot read it: " + text;
       }
     }
   }
@@ -413,7 +412,7 @@ std::string calendarTextFault(const std::string& text) {
     } else if (head.compare(0, 4, "END:") == 0) {
       std::string name = upper(line.substr(4));
       if (open.empty() || open.back() != name) {
-        return "line " + std::to_string(lineNumber) + " ends " + printable(name) + " where " +
+        return "line " + std::to_string(lineNumber) + " ends " + name + " where " +
                (open.empty() ? std::string("nothing") : open.back()) + " is open";
       }
       open.pop_back();
@@ -422,7 +421,7 @@ std::string calendarTextFault(const std::string& text) {
     }
   }
   if (lineNumber == 0) return "it is empty";
-  if (!open.empty()) return "it ends inside " + printable(open.back()) + ": the file is truncated";
+  if (!open.empty()) return "it ends inside " + open.back() + ": the file is truncated";
   return "";
 }
 

@@ -27,13 +27,14 @@ struct ImportedEvent {
 struct ImportPlan {
   std::string calendarName;  // X-WR-CALNAME, "" when the file names none
   std::vector<ImportedEvent> events;
-  std::vector<std::string> skipped;  // one line per component left out, saying why
+  std::vector<std::string> skipped;  // one line per component left out, saying why (raw text)
   std::set<std::string> uids;        // every event UID of the file, imported or not
   size_t occurrences() const;
 };
 
 // Why `text` cannot be read as an iCalendar file at all (binary, invalid UTF-8, nested too
-// deep, truncated, not a calendar), or "" when it can.
+// deep, truncated, not a calendar), or "" when it can. The reason may quote the file: escape
+// it for a terminal.
 std::string calendarTextFault(const std::string& text);
 
 // The plan for a text that calendarTextFault() accepts. Floating times are read in
