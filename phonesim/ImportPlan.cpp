@@ -18,8 +18,10 @@ constexpr int kDeepestNesting = 8;
 // As many as `phonesim event` adds at once; a rule that yields more within the window is a
 // mistake or an attack, not a calendar.
 constexpr size_t kMostOccurrences = 10000;
-// Steps of one rule before the window's end is reached (a COUNT rule starts at its DTSTART).
-constexpr long kMostRuleSteps = 200000;
+// Steps of one event's rules before the window's end is reached (a COUNT rule starts at its
+// DTSTART), and of all rules of a file: a year of 5,000 daily series takes under 2 million.
+constexpr long kMostRuleSteps = 100000;
+constexpr long kMostFileSteps = 2000000;
 // The calendar keeps signed 32-bit seconds counted from 2001.
 constexpr time_t kEarliest = std::numeric_limits<int32_t>::min() + static_cast<time_t>(kReferenceDateOffset);
 constexpr time_t kLatest = std::numeric_limits<int32_t>::max() + static_cast<time_t>(kReferenceDateOffset);
@@ -52,6 +54,7 @@ struct Zones {
   icalcomponent* calendar;
   icaltimezone* floating;  // for date-times without a zone
   icaltimezone* days;      // for dates: the phone's own days
+  long* stepsLeft;         // of the whole file's rules, so that no file can hold the import long
 };
 
 // The zone a date-time property's value is given in: UTC, its TZID (the file's VTIMEZONE, else
@@ -194,7 +197,15 @@ std::string expand(const Reading& event, const Zones& zones, ImportWindow window
     for (icaltimetype next = icalrecur_iterator_next(it); !icaltime_is_null_time(next); next = icalrecur_iterator_next(it)) {
       time_t start = unixTime(next, event.zone);
       if (start > window.to) break;
-      if (++steps > kMostRuleSteps || found.size() > kMostOccurrences) {
+      if (--*zones.stepsLeft < 0) {
+        icalrecur_iterator_free(it);
+        return "the file's rules take over " + std::to_string(kMostFileSteps) + " steps to expand";
+      }
+      if (++steps > kMostRuleSteps) {
+        icalrecur_iterator_free(it);
+        return "its rules take over " + std::to_string(kMostRuleSteps) + " steps to reach the window's end";
+      }
+      if (found.size() > kMostOccurrences) {
         icalrecur_iterator_free(it);
         return "its rules yield over " + std::to_string(kMostOccurrences) + " occurrences within the window";
       }
@@ -293,23 +304,24 @@ void planUid(const std::vector<Reading>& readings, const Zones& zones, ImportWin
   // THISANDFUTURE override follow it, shifted as it is and with its length and texts.
   std::map<const Reading*, std::vector<Instance>> followers;
   if (master != nullptr && master->recurs) {
-    std::vector<Instance> instances, kept;
-    ImportWindow wide = window;
-    // Instances just outside the window may be moved into it.
+    std::map<time_t, const Reading*> futures;  // THISANDFUTURE overrides, by the start they replace
+    ImportWindow wide = window;  // instances that a THISANDFUTURE override shifts into the window
     for (const auto& [rid, override] : overrides) {
-      wide.from = std::min(wide.from, rid - 366 * 86400);
-      wide.to = std::max(wide.to, rid + 366 * 86400);
+      if (!override->thisAndFuture) continue;
+      futures[rid] = override;
+      const time_t shift = override->startTime - rid;
+      wide.from = std::min(wide.from, window.from - shift - override->length);
+      wide.to = std::max(wide.to, window.to - shift);
     }
+    std::vector<Instance> instances, kept;
     if (std::string why = expand(*master, zones, wide, &instances); !why.empty()) {
       plan->skipped.push_back(master->label + ": " + why);
       return;
     }
     for (const Instance& instance : instances) {
       if (excluded(*master, zones, instance.start) || overrides.count(instance.start) > 0) continue;
-      const Reading* rule = nullptr;
-      for (const auto& [rid, override] : overrides) {
-        if (rid < instance.start && override->thisAndFuture) rule = override;
-      }
+      auto later = futures.lower_bound(instance.start);
+      const Reading* rule = later == futures.begin() ? nullptr : std::prev(later)->second;
       if (rule == nullptr) {
         if (inWindow(instance.start, instance.end, window)) kept.push_back(instance);
       } else if (!rule->cancelled) {
@@ -317,10 +329,10 @@ void planUid(const std::vector<Reading>& readings, const Zones& zones, ImportWin
         if (inWindow(start, start + rule->length, window)) followers[rule].push_back({start, start + rule->length});
       }
     }
-    if (kept.empty()) {
-      plan->skipped.push_back(master->label + ": no occurrence within the window");
-    } else {
+    if (!kept.empty()) {
       addSeries(*master, kept, plan);
+    } else if (followers.empty()) {
+      plan->skipped.push_back(master->label + ": no occurrence within the window");
     }
   } else if (master != nullptr && inWindow(master->startTime, master->startTime + master->length, window)) {
     plan->events.push_back(row(*master, master->startTime, master->startTime + master->length));
@@ -345,9 +357,10 @@ struct ComponentDeleter {
   void operator()(icalcomponent* component) const { icalcomponent_free(component); }
 };
 
-void planCalendar(icalcomponent* calendar, ImportWindow window, const std::string& floatingZone, ImportPlan* plan) {
+void planCalendar(icalcomponent* calendar, ImportWindow window, const std::string& floatingZone, long* stepsLeft,
+                  ImportPlan* plan) {
   if (plan->calendarName.empty()) plan->calendarName = xProperty(calendar, "X-WR-CALNAME").value_or("");
-  Zones zones{calendar, nullptr, icaltimezone_get_builtin_timezone(floatingZone.c_str())};
+  Zones zones{calendar, nullptr, icaltimezone_get_builtin_timezone(floatingZone.c_str()), stepsLeft};
   if (zones.days == nullptr) zones.days = icaltimezone_get_utc_timezone();
   if (auto named = xProperty(calendar, "X-WR-TIMEZONE")) zones.floating = icaltimezone_get_builtin_timezone(named->c_str());
   if (zones.floating == nullptr) zones.floating = zones.days;
@@ -432,12 +445,13 @@ ImportPlan planImport(const std::string& text, ImportWindow window, const std::s
   icalerror_set_errors_are_fatal(0);
   std::unique_ptr<icalcomponent, ComponentDeleter> root(icalparser_parse_string(text.c_str()));
   if (root == nullptr) return plan;
+  long stepsLeft = kMostFileSteps;
   if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-    planCalendar(root.get(), window, floatingZone, &plan);
+    planCalendar(root.get(), window, floatingZone, &stepsLeft, &plan);
   } else {
     for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c != nullptr;
          c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT)) {
-      planCalendar(c, window, floatingZone, &plan);
+      planCalendar(c, window, floatingZone, &stepsLeft, &plan);
     }
   }
   return plan;
