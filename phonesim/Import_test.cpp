@@ -139,6 +139,16 @@ TEST(Import, ImportingAgainReplacesRatherThanDuplicates) {
   EXPECT_EQ(count(phone, "calendar"), 3) << "a dry run writes nothing";
 }
 
+// Floating times are the phone's, not the host's: here New York's, for a host in Berlin.
+TEST(Import, FloatingTimesAreInThePhonesZone) {
+  Phone phone;
+  ASSERT_TRUE(phone.run({"phonesim", "init", phone.root(), "--tz", "America/New_York"}).exited(0));
+  Outcome dry = phone.run({"phonesim", "import", phone.root(), kCalendars + "desktop-mail.ics", "--dry-run",
+                           "--from", "2026-12-08", "--to", "2026-12-09"});
+  EXPECT_NE(dry.out.find("\"Dentist\" 2026-12-08 17:00:00 to 2026-12-08 17:30:00"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("\"Interview\" 2026-12-08 04:00:00 to 2026-12-08 04:45:00"), std::string::npos) << dry.out;
+}
+
 // A file that cannot be read as a calendar whole is refused with its reason, and the database
 // stays as it was.
 TEST(Import, BadFilesChangeNothing) {
