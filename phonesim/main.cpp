@@ -91,6 +91,15 @@ int main(int argc, char** argv) {
   timelineCommandLine->add_option("--to", timeline.to, "end of the span");
   timelineCommandLine->add_option("--svg", timeline.svg, "write the picture to FILE as SVG");
 
+  ImportOptions import;
+  auto* importCommandLine = app.add_subcommand("import", "an iCalendar file into the phone's calendar");
+  importCommandLine->add_option("ROOT", import.root, "device root directory")->required();
+  importCommandLine->add_option("FILE", import.file, "the .ics file")->required();
+  auto* calendarName = importCommandLine->add_option("--calendar", "the calendar's name (default: X-WR-CALNAME, else the file's name)");
+  importCommandLine->add_option("--from", import.from, "first moment of the occurrences written (default: 30 days before today)");
+  importCommandLine->add_option("--to", import.to, "last moment of the occurrences written (default: a year from today)");
+  importCommandLine->add_flag("--dry-run", import.dryRun, "print what would be written, and write nothing");
+
   auto* log = app.add_subcommand("log", "show the phone's log: every program's lines, or those the filters keep");
   log->add_option("ROOT", logOptions.root, "device root directory")->required();
   log->add_option("--program", logOptions.program, "only the lines of this program (Mutarod, Mutarodh, ...)");
@@ -126,5 +135,9 @@ int main(int argc, char** argv) {
   if (log->parsed()) return logCommand(logOptions);
   if (explainCommandLine->parsed()) return explainCommand(explain);
   if (timelineCommandLine->parsed()) return timelineCommand(timeline);
+  if (importCommandLine->parsed()) {
+    if (calendarName->count() > 0) import.calendar = calendarName->as<std::string>();
+    return importCommand(import);
+  }
   return 2;
 }
