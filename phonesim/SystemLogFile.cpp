@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 
 namespace {
@@ -75,6 +76,15 @@ off_t firstLineFrom(int fd, off_t size, const std::string& stamp, bool after) {
 }
 
 }  // namespace
+
+LogSpan readSystemLogSpan(time_t from, time_t to, std::string* error) {
+  constexpr time_t kLookBack = 2 * 86400;
+  int fd = openSystemLog(error);
+  if (fd < 0) return {};
+  LogSpan span = readLogSpan(fd, localTimeStamp(from - kLookBack), localTimeStamp(to));
+  close(fd);
+  return span;
+}
 
 bool hasLogStamp(const std::string& line) {
   if (line.size() < kLogStampLength) return false;

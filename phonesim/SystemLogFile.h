@@ -4,6 +4,7 @@
 // needs. Stamps are the log's own texts, "YYYY-MM-DD HH:MM:SS" in the phone's local time; they
 // compare as texts, and the log is written in their order.
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 // The system log at the device root in use, open for reading; -1 with `error` saying why
@@ -24,6 +25,11 @@ struct LogSpan {
 // `lastStamp` (a line without a stamp goes with the one before it). Of a span over
 // `limits.most` the latest part is kept, and `cut` says from when.
 LogSpan readLogSpan(int fd, const std::string& firstStamp, const std::string& lastStamp, const LogLimits& limits = {});
+
+// The lines of the system log at the device root in use that tell what happened from `from`
+// to `to`, starting two days before `from` (a silence under way at `from` began then). Nothing,
+// with `error`, when the log cannot be opened.
+LogSpan readSystemLogSpan(time_t from, time_t to, std::string* error);
 
 // True when `line` starts with a stamp "YYYY-MM-DD HH:MM:SS".
 bool hasLogStamp(const std::string& line);
