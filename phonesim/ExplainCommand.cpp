@@ -132,7 +132,7 @@ int explainCommand(const ExplainOptions& options) {
   bool running = forecast.eventRunning(*at);
   Action action = daemonAction(state, running, forecast.calendarLocked());
   // A disabled daemon ends before it looks for a wake; a locked calendar gives none.
-  int32_t next = state.enabled && !forecast.calendarLocked() ? forecast.nextWake(*at, action.inEventAfter) : 0;
+  time_t next = state.enabled && !forecast.calendarLocked() ? forecast.nextWake(*at, action.inEventAfter) : 0;
   std::optional<CalendarEntry> giver;
   for (const CalendarEntry& entry : calendarEntries(db, table, state.calendarChoice, next, next, *at, &error)) {
     if (entry.qualifies && (action.inEventAfter ? entry.end : entry.start) == next) giver = entry;
