@@ -112,20 +112,17 @@ TEST_F(CalendarFaults, BrokenRowsAreNoEvent) {
 // Past 2038 the clock and the calendar's moments are read whole: an event is silenced at its start
 // and given back at its end, and the daemon sleeps until the boundary instead of polling.
 TEST(Year2100, TheDaemonWaitsForTheBoundariesAsIn2026) {
-  for (const std::string year : {"2026", "2100"}) {
-    SCOPED_TRACE(year);
-    Phone phone;
-    const time_t nine = localTime(year + "-12-07 09:00:00"), ten = localTime(year + "-12-07 10:00:00");
-    phone.addEvent({nine, ten});
-    for (const auto& [at, inEvent, wake] : {std::tuple{"08:58:00", false, nine}, {"09:30:00", true, ten}, {"10:00:30", false, 0L}}) {
-      Outcome run = phone.daemon(clockAt(year + "-12-07 " + at, 20));
-      ASSERT_TRUE(run.exited(0)) << at << run.err;
-      EXPECT_EQ(logMessages(run.err).back(), "Exit main program thread - NEW NEW NEW") << at;
-      EXPECT_EQ(phone.setting(kEventInProgress), inEvent) << at;
-      EXPECT_EQ(phone.exists(kMarkerPath), inEvent) << at;
-      if (wake != 0) {
-        EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(wake)}) << at;
-      }
+  Phone phone;
+  const time_t nine = localTime("2100-12-07 09:00:00"), ten = localTime("2100-12-07 10:00:00");
+  phone.addEvent({nine, ten});
+  for (const auto& [at, inEvent, wake] : {std::tuple{"08:58:00", false, nine}, {"09:30:00", true, ten}, {"10:00:30", false, 0L}}) {
+    Outcome run = phone.daemon(clockAt(std::string("2100-12-07 ") + at, 20));
+    ASSERT_TRUE(run.exited(0)) << at << run.err;
+    EXPECT_EQ(logMessages(run.err).back(), "Exit main program thread - NEW NEW NEW") << at;
+    EXPECT_EQ(phone.setting(kEventInProgress), inEvent) << at;
+    EXPECT_EQ(phone.exists(kMarkerPath), inEvent) << at;
+    if (wake != 0) {
+      EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(wake)}) << at;
     }
   }
 }
