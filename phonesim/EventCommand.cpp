@@ -128,7 +128,7 @@ int eventCommand(const EventOptions& options) {
     if (__builtin_mul_overflow(*options.count - 1, *options.every, &lastEnd) ||
         __builtin_add_overflow(lastEnd, end, &lastEnd) || lastEnd > kLatestDaemonMoment) {
       return misuse("the last occurrence would end after " + dateDescription(kLatestDaemonMoment) +
-                    ", beyond what the calendar's 32-bit seconds can hold");
+                    ", beyond the years the phone's dates can hold");
     }
   }
 

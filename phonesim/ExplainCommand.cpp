@@ -162,7 +162,7 @@ struct Explanation {
   std::optional<DaemonPass> lastPass, nextPass;
   bool running = false, calendarLocked = false;
   Action action;
-  int32_t next = 0;  // the wake the daemon would schedule
+  time_t next = 0;  // the wake the daemon would schedule
   std::optional<CalendarEntry> giver;
   std::optional<time_t> scheduled;
   bool agree = true;

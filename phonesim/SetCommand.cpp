@@ -52,6 +52,7 @@ constexpr KnownKey kSettingsTable[] = {
     {kUpdatedExit, KeyType::Text},             {kUpdatedNextWait1Found, KeyType::Text},
     {kUpdatedNextWait2Found, KeyType::Text},   {kUpdatedAutoWake, KeyType::Text},
     {kUpdatedSilent, KeyType::Text},           {kUpdatedRevert, KeyType::Text},
+    {kSilencedCheckedAt, KeyType::Text},
 };
 
 // One KEY=VALUE, parsed. No value: the key is removed.

@@ -50,12 +50,21 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
   auto inEvent = [&](time_t t) {
     return std::any_of(timetable.begin(), timetable.end(), [&](const Entry& e) { return e.qualifies && e.start <= t && t <= e.end; });
   };
-  // The next boundary the daemon must wake for: the next end while in an event, else the next start.
+  // The next boundary the daemon must wake for: the next end, or a later start, while in an event,
+  // else the next start.
   auto nextBoundary = [&](time_t t) {
     time_t next = 0;
+    auto consider = [&](time_t moment, time_t from) {
+      if (moment >= from && (next == 0 || moment < next)) next = moment;
+    };
     for (const Entry& e : timetable) {
-      time_t moment = inEvent(t) ? e.end : e.start;
-      if (e.qualifies && moment >= t && (next == 0 || moment < next)) next = moment;
+      if (!e.qualifies) continue;
+      if (inEvent(t)) {
+        consider(e.end, t);
+        consider(e.start, t + 1);
+      } else {
+        consider(e.start, t);
+      }
     }
     return next;
   };
@@ -78,7 +87,7 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
     strptime(wakes[0].c_str(), "%Y-%m-%dT%H:%M:%SZ", &utc);
     wake = timegm(&utc);
   }
-  EXPECT_EQ(runs, 15) << "one run per boundary of the week";
+  EXPECT_EQ(runs, 16) << "one run per boundary of the week, the start of an overlapping event included";
 }
 
 }  // namespace
