@@ -125,7 +125,7 @@ int bootCommand(const std::string& root) {
 
   std::vector<Child> children;
   if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) return 1;
-  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
+  // Beside SpringBoard, the launcher runs the daemon's launch job.
   static volatile std::sig_atomic_t stopLauncher = 0;
   std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
 
