@@ -29,8 +29,6 @@ extern char** environ;
 namespace {
 
 constexpr const char* kInstalledDaemon = "/Applications/Mutaro.app/Mutarod";
-// Held (flock) by the phone's boot while it runs.
-constexpr const char* kBootLockPath = "/private/var/sim/boot.lock";
 
 struct Child {
   std::string name;

@@ -34,11 +34,15 @@ bool clockJumped(ClockWatch* watch, double wall, double monotonic) {
   const double monotonicStep = monotonic - watch->lastMonotonic;
   watch->lastWall = wall;
   watch->lastMonotonic = monotonic;
+  // A wall clock that went back was set back, whatever the rate; one that went forward only
+  // tells against a rate already learnt, from a step long enough to carry one.
+  if (wallStep < -kClockJumpSeconds) {
+    watch->steady += monotonicStep * (watch->rates.empty() ? 1 : medianOf(watch->rates));
+    return true;
+  }
   if (monotonicStep < kShortestStep) {
-    // Too short to judge a forward step; a wall clock that went back was set back.
-    bool back = wallStep < -kClockJumpSeconds;
-    if (!back) watch->steady += std::max(wallStep, 0.0);
-    return back;
+    watch->steady += std::max(wallStep, 0.0);
+    return false;
   }
   if (watch->rates.size() >= kFewestSamples) {
     const double expected = monotonicStep * medianOf(watch->rates);

@@ -15,6 +15,7 @@
 
 #include "Commands.h"
 #include "DeviceRoot.h"
+#include "phonesim/DaemonLooks.h"
 #include "daemon/CalendarRow.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -237,6 +238,9 @@ int eventCommand(const EventOptions& options) {
     std::cout << "  " << *options.count << " occurrences, every " << *options.every << " s; the last starts "
               << localTimeStamp(last) << "\n";
   }
-  std::cout << "  silences the phone: " << verdict(db.get(), table, eventId, options) << "\n";
+  std::string answer = verdict(db.get(), table, eventId, options);
+  if (answer.starts_with("yes") && !phoneBooted()) answer += "; but only on a booted phone, and this one is not booted";
+  std::cout << "  silences the phone: " << answer << "\n";
+  std::cout << "  the daemon looks: " << whenDaemonLooks(time(nullptr)) << "\n";
   return 0;
 }

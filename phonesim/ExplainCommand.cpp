@@ -14,6 +14,7 @@
 #include "daemon/NextWake.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DaemonForecast.h"
+#include "phonesim/DaemonLooks.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
 #include "platform/AppSupport/CPWake.h"
@@ -160,7 +161,9 @@ int explainCommand(const ExplainOptions& options) {
                                                {"event", giver ? entryJson(*giver) : Json()}}
                                         : Json()},
                   {"scheduledWake", scheduled ? Json{{"time", localTimeStamp(*scheduled)}, {"seconds", *scheduled}} : Json()},
-                  {"wakesAgree", agree}};
+                  {"wakesAgree", agree},
+                  {"booted", phoneBooted()},
+                  {"daemonLooks", whenDaemonLooks(time(nullptr))}};
     if (!error.empty()) facts["calendarError"] = error;
     std::cout << facts.dump(2) << "\n";
     return 0;
@@ -186,5 +189,6 @@ int explainCommand(const ExplainOptions& options) {
   if (giver) std::printf(", the %s of \"%s\"", action.inEventAfter ? "end" : "start", giver->title.c_str());
   std::printf("\nWake scheduled now:          %s%s\n", scheduled ? localTimeStamp(*scheduled).c_str() : "none",
               agree ? "" : "   << differs from the daemon's answer");
+  std::printf("The daemon looks next:       %s\n", whenDaemonLooks(time(nullptr)).c_str());
   return 0;
 }

@@ -16,5 +16,7 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
 
 // The daemon's own output (what it prints on standard output and error), beside the system log.
 constexpr const char* kDaemonConsolePath = "/private/var/log/mutarod.out";
+// Held (flock) by the phone's boot while it runs.
+constexpr const char* kBootLockPath = "/private/var/sim/boot.lock";
 // Every start of the daemon, one record each: the phone's time and what started it.
 constexpr const char* kDaemonStartsJournal = "daemon-starts";
