@@ -26,6 +26,10 @@
 namespace {
 
 constexpr long kPollMilliseconds = 500;  // on the phone's clock (faketime speeds it up too)
+// A database write touches its files more than once (journal, pages, journal again): a change
+// of the watched paths starts the daemon once they have stood still for a poll, or after this
+// many seconds of changes without a pause.
+constexpr double kLongestSettle = 2;
 
 pid_t startDaemon(const std::string& root, const LaunchJob& job) {
   std::string program = devicePath(job.program);
@@ -153,6 +157,8 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
   // stands for them.
   time_t wakesCheckedTo = time(nullptr);
   std::optional<double> lastStart;  // on the steady clock
+  bool pathPending = false;  // a change of the watched paths not yet started for, since:
+  double pathSince = 0;
   std::string trigger = job && job->runAtLoad ? "load" : "";
   pid_t daemon = -1;
 
@@ -176,7 +182,11 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
 
     bool pathChanged = false, journalChanged = false;
     changes.drain(&pathChanged, &journalChanged);
-    if (pathChanged && trigger.empty()) trigger = "path";
+    if (pathChanged && !pathPending) {
+      pathPending = true;
+      pathSince = clock.steady;
+    }
+    if (pathPending && trigger.empty() && (!pathChanged || clock.steady - pathSince >= kLongestSettle)) trigger = "path";
     if (journalChanged) {
       auto posts = simulatedNotifyPosts();
       for (size_t i = postsSeen; i < posts.size(); ++i) {
@@ -194,6 +204,7 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
       lastStart = clock.steady;
       simAppend(kDaemonStartsJournal, {std::to_string(now), trigger});
       trigger.clear();
+      pathPending = false;
     }
     waitForNextPoll();
   }
