@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/ClosestName.h"
 #include "phonesim/DeviceRoot.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -148,7 +149,7 @@ std::string describe(const NSMutableDictionary& settings, const std::string& key
     case PLIST_UINT:
       return std::to_string(*settings.intForKey(key.c_str()));
     case PLIST_STRING:
-      return "\"" + *settings.stringForKey(key.c_str()) + "\"";
+      return "\"" + terminalText(*settings.stringForKey(key.c_str())) + "\"";
     default:
       return "a value of another type";
   }
@@ -190,7 +191,7 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
     if (auto change = parseAssignment(assignment, force, &error)) {
       changes.push_back(*change);
     } else {
-      std::fprintf(stderr, "phonesim set: %s\n", error.c_str());
+      std::fprintf(stderr, "phonesim set: %s\n", terminalText(error).c_str());
       mistaken = true;
     }
   }
@@ -224,7 +225,7 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
                  kSettingsPath);
     return 1;
   }
-  for (const std::string& line : report) std::printf("%s\n", line.c_str());
+  for (const std::string& line : report) std::printf("%s\n", terminalText(line).c_str());
   // As the application does, the daemon is told of the changes it must act on at once.
   if (std::any_of(changes.begin(), changes.end(), [](const Change& change) {
         return change.key == kCalendarID || change.key == kEnabledSwitch || change.key == kDisableEventSwitch;
