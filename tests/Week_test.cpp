@@ -30,7 +30,12 @@ time_t at(const std::string& day, const char* time) { return localTime("2026-12-
 TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
   Phone phone;
   phone.set({{kCalendarID, 1}});
-  std::vector<Entry> timetable = {
+  std::vector<Entry> timetable;
+  auto add = [&](Entry entry) {
+    entry.row = phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar, entry.allDay});
+    timetable.push_back(entry);
+  };
+  for (const Entry& entry : std::vector<Entry>{
       {at("08", "14:00:00"), at("08", "15:00:00"), 0, std::nullopt, 1, false, true},  // back to back
       {at("08", "15:00:00"), at("08", "16:00:00"), 0, "", 1, false, true},
       {at("09", "10:00:00"), at("09", "11:00:00"), 0, std::nullopt, 1, false, true},  // overlapping
@@ -39,14 +44,9 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
       {at("10", "16:00:00"), at("10", "17:00:00"), 0, "call me !RING", 1, false, false},
       {at("11", "00:00:00"), at("11", "23:59:59"), 0, std::nullopt, 1, true, false},
       {at("11", "10:00:00"), at("11", "11:00:00"), 0, std::nullopt, 2, false, true},  // another calendar
-  };
-  auto add = [&](Entry entry) {
-    entry.row = phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar, entry.allDay});
-    timetable.push_back(entry);
-  };
-  std::vector<Entry> initial;
-  initial.swap(timetable);
-  for (const Entry& entry : initial) add(entry);
+  }) {
+    add(entry);
+  }
   // Weekly and daily, each first occurring in the week before.
   const time_t week = 7 * 86400, day = 86400;
   Event standup{at("07", "09:00:00") - week, at("07", "09:15:00") - week};
@@ -64,15 +64,12 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
   auto sql = [&](const std::string& statement, size_t entry) {
     phone.sql(statement + " WHERE ROWID = " + std::to_string(timetable[entry].row));
   };
-  auto calendarSeconds = [](time_t t) { return std::to_string(t - 978307200); };
   const std::vector<Change> changes = {
       {at("08", "14:30:00"),  // during the first of two back-to-back events, the second moves away
        [&] {
-         timetable[1].start = at("08", "17:00:00");
-         timetable[1].end = at("08", "18:00:00");
-         sql("UPDATE CalendarItem SET start_date = " + calendarSeconds(timetable[1].start) + ", end_date = " +
-                 calendarSeconds(timetable[1].end),
-             1);
+         timetable[1].start += 7200;
+         timetable[1].end += 7200;
+         sql("UPDATE CalendarItem SET start_date = start_date + 7200, end_date = end_date + 7200", 1);
        }},
       {at("09", "09:00:00"), [&] { add({at("09", "09:30:00"), at("09", "09:45:00"), 0, std::nullopt, 1, false, true}); }},
       {at("11", "09:30:00"), [&] { phone.set({{kCalendarID, watched = 0}}); }},
