@@ -20,6 +20,7 @@
 #include "phonesim/LaunchJob.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/SimState/SimState.h"
 #include "platform/notify/notify.h"
 
@@ -46,7 +47,7 @@ pid_t startDaemon(const std::string& root, const LaunchJob& job) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  int out = open(console.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+  int out = openForAppending(console.c_str(), 0644);
   if (out >= 0) {
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
@@ -118,8 +119,7 @@ class ChangeWatch {
   void add(const std::string& path, bool journal) {
     if (fd_ < 0) return;
     std::filesystem::path file(path);
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
+    makeDirectories(file.parent_path().string());
     // A reader of a database changes nothing; a writer modifies the file or renames over it.
     int wd = inotify_add_watch(fd_, file.parent_path().c_str(), IN_MODIFY | IN_MOVED_TO | IN_CREATE);
     if (wd >= 0) names_[wd][file.filename().string()] = journal;
