@@ -10,9 +10,9 @@ TEST(ClockWatch, AJumpIsSeenOnceAndAStallOrAFastClockIsNone) {
     int jumpAt;   // the step where the wall clock is moved by `jump` seconds
     double jump, stall;
     int jumpsSeen;
-  } table[] = {{"machine stalls 3 s", 30, 8, 0, 3.0, 0},      {"set back an hour", 30, 10, -3600, 0, 1},
-               {"set forward an hour", 30, 10, 3600, 0, 1},   {"set back a minute at rate 1", 1, 12, -60, 0, 1},
-               {"back before the rate is known", 30, 1, -3600, 0, 1}};
+  } table[] = {{"machine stalls 3 s", 30, 8, 0, 3.0, 0},
+               {"set forward an hour", 30, 10, 3600, 0, 1},
+               {"set back before the rate is known", 30, 1, -3600, 0, 1}};
   for (const auto& steps : table) {
     ClockWatch watch;
     double wall = 1e6, monotonic = 500, elapsed = 0;

@@ -28,7 +28,6 @@ struct Row {
   int availability;
   const char* change;  // when the change comes; a boundary it makes lies at 09:01:30
   std::function<void(Phone&, long long)> act;  // gets the event's row id
-  bool silencedAfter;
   const char* trigger;  // what the launcher starts the daemon for
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -42,24 +41,23 @@ TEST_P(DaemonTriggers, TheChangeIsFollowedWithinFifteenSeconds) {
   long long id = phone.addEvent({todayAt("09:00:00"), todayAt("09:10:00"), row.availability});
   phone.boot(todayAt("09:00:00"), kBootSpeed);
   waitUntil(phone, todayAt(row.change));  // the boot run is over by then
-  ASSERT_EQ(silencing(phone), !row.silencedAfter);
+  ASSERT_FALSE(silencing(phone));
 
   row.act(phone, id);
   const time_t changed = phone.now();
   // A late event starts at 09:01:30: over a minute after the change, so the daemon moves its wake.
   const time_t due = std::max(changed, std::string(row.change) < "09:01" ? todayAt("09:01:30") : changed) + 15;
-  bool now = !row.silencedAfter;
+  bool now = false;
   eventually(1e6, [&] {
     bool late = phone.now() > due;
-    return (now = silencing(phone)) == row.silencedAfter || late;
+    return (now = silencing(phone)) || late;
   });
-  EXPECT_EQ(now, row.silencedAfter) << phone.status().dump(1);
+  EXPECT_TRUE(now) << phone.status().dump(1);
   std::vector<std::string> starts = phone.daemonStarts();
   EXPECT_GE(std::count(starts.begin(), starts.end(), row.trigger), 1) << testing::PrintToString(starts);
 }
 
 void tap(Phone& phone, const char* title) { ASSERT_TRUE(phone.run({"tap-switch", title}, {.clock = phone.clock()}).exited(0)); }
-void sql(Phone& phone, const std::string& statement, long long id) { phone.sql(statement + " WHERE ROWID = " + std::to_string(id)); }
 constexpr const char* kClockSet = "com.apple.system.clock_set";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -72,18 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
                                         {.clock = phone.clock()});
               EXPECT_NE(added.out.find("the launcher starts it when the calendar changes"), std::string::npos) << added.out;
             },
-            true, "path"},
-        Row{"Deleted", {{kEnabledSwitch, true}}, 0, "09:01:00",
-            [](Phone& phone, long long id) { sql(phone, "DELETE FROM CalendarItem", id); }, false, "path"},
+            "path"},
         Row{"CalendarChosen", {{kCalendarID, 2}}, 0, "09:01:00",
             [](Phone& phone, long long) {
               ASSERT_TRUE(phone.run({"phonesim", "set", phone.root(), "CalendarID=1"}, {.clock = phone.clock()}).exited(0));
             },
-            true, kSettingsChangedNotification},
-        Row{"EnabledOn", {{kEnabledSwitch, false}}, 0, "09:01:00", [](Phone& phone, long long) { tap(phone, "Enabled"); }, true,
+            kSettingsChangedNotification},
+        Row{"EnabledOn", {{kEnabledSwitch, false}}, 0, "09:01:00", [](Phone& phone, long long) { tap(phone, "Enabled"); },
             kSettingsChangedNotification},
         Row{"DisableEventOff", {{kEventInProgress, true}, {kDisableEventSwitch, true}}, 0, "09:01:00",
-            [](Phone& phone, long long) { tap(phone, "Disable Event"); }, true, kSettingsChangedNotification},
+            [](Phone& phone, long long) { tap(phone, "Disable Event"); }, kSettingsChangedNotification},
         // Back from after the event into it; forward from before it (over its wake) into it.
         Row{"ClockBackAnHour", {{kEnabledSwitch, false}}, 0, "09:01:00",
             [](Phone& phone, long long) {
@@ -92,14 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
               waitUntil(phone, todayAt("10:01:30"));
               phone.setClock(todayAt("09:01:30"));
             },
-            true, kClockSet},
+            kClockSet},
         Row{"ClockForwardAnHour", {{kEnabledSwitch, true}}, 1, "09:00:20",
             [](Phone& phone, long long id) {
-              sql(phone, "UPDATE CalendarItem SET start_date = start_date + 3600, end_date = end_date + 3600, availability = 0", id);
+              phone.sql("UPDATE CalendarItem SET start_date = start_date + 3600, end_date = end_date + 3600, availability = 0 "
+                        "WHERE ROWID = " + std::to_string(id));
               waitUntil(phone, todayAt("09:00:50"));
               phone.setClock(todayAt("10:01:00"));
             },
-            true, kClockSet}),
+            kClockSet}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
 // Twenty phone minutes with two events: the boot and the wakes start the daemon, nothing else
