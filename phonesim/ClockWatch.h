@@ -15,8 +15,9 @@ struct ClockWatch {
   double steady = 0;        // phone seconds elapsed since the first reading, jumps left out
 };
 
-// Phone seconds a step may depart from the learnt rate before it counts as a jump.
-constexpr double kClockJumpSeconds = 5;
+// Phone seconds a step may depart from the learnt rate before it counts as a jump: on a phone
+// clock 30 times fast, a second of the machine's time between two readings.
+constexpr double kClockJumpSeconds = 30;
 
 // Takes one reading; true when the wall clock jumped since the last one. `watch->steady`
 // advances by the step's phone time, without the jump.

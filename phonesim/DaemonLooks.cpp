@@ -21,12 +21,12 @@ bool phoneBooted() {
   return held;
 }
 
-std::string whenDaemonLooks(time_t now) {
-  if (!phoneBooted()) return "never while the phone is not booted: nothing silences it until `phonesim boot` runs";
+DaemonLook whenDaemonLooks(time_t now) {
+  if (!phoneBooted()) return {"never: the phone is not booted", "nothing silences it until `phonesim boot` runs"};
   std::optional<time_t> wake;
   for (const ScheduledWake& scheduled : simulatedWakes()) {
     if (scheduled.scheduledby == kWakeIdentifier && scheduled.time >= now) wake = scheduled.time;
   }
-  std::string when = wake ? "at " + localTimeStamp(*wake) + ", its next wake" : "at no wake (none is scheduled)";
-  return when + "; before that, the launcher starts it when the calendar changes or the settings application asks";
+  return {wake ? "at " + localTimeStamp(*wake) + ", its next wake" : "at no wake: none is scheduled",
+          "the launcher starts it when the calendar changes or the settings application asks"};
 }

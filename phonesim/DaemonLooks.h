@@ -8,4 +8,8 @@
 // True while a `phonesim boot` runs the phone at the device root in use.
 bool phoneBooted();
 
-std::string whenDaemonLooks(time_t now);
+struct DaemonLook {
+  std::string when;  // "at ..., its next wake", or "never: ..."
+  std::string why;   // what else starts it, or what is missing
+};
+DaemonLook whenDaemonLooks(time_t now);

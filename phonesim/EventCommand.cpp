@@ -228,6 +228,7 @@ int eventCommand(const EventOptions& options) {
   std::string answer = verdict(db.get(), table, eventId, options);
   if (answer.starts_with("yes") && !phoneBooted()) answer += "; but only on a booted phone, and this one is not booted";
   std::cout << "  silences the phone: " << answer << "\n";
-  std::cout << "  the daemon looks: " << whenDaemonLooks(time(nullptr)) << "\n";
+  DaemonLook look = whenDaemonLooks(time(nullptr));
+  std::cout << "  the daemon looks: " << look.when << "; " << look.why << "\n";
   return 0;
 }
