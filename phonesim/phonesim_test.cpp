@@ -171,6 +171,7 @@ TEST(PhonesimEvent, SaysWhatWasAddedAndWhetherTheDaemonWouldSilenceThePhoneForIt
     EXPECT_TRUE(added.exited(0)) << added.err;
     EXPECT_TRUE(has(added.out, "\"Standup\" added to calendar")) << added.out;
     EXPECT_TRUE(has(added.out, "silences the phone: " + test.verdict)) << added.out;
+    EXPECT_EQ(has(added.out, "but only on a booted phone, and this one is not booted"), test.verdict.starts_with("yes"));
   }
 
   struct Refusal {
