@@ -131,7 +131,7 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
     wake = timegm(&utc);
   }
   EXPECT_EQ(changed, changes.size());
-  EXPECT_EQ(runs, 28) << "one run per boundary of the week, the start of an overlapping event included, and per change";
+  EXPECT_EQ(runs, 29) << "one run per boundary of the week, the start of an overlapping event included, and per change";
 }
 
 }  // namespace
