@@ -1,9 +1,9 @@
 // The files of the system that the daemon and its switcher read, each in turn hostile while an
 // event starts and is reverted: the version file, a sound preference file, the wake schedule
 // and the calendar. Nothing crashes or hangs, and a file that cannot be read is not rewritten.
-// Every kind of bad file meets the property-list reader in its own test; here each reader gets
-// one of each way in: unparsable, too deep, no regular file, a link to nowhere (where a writer
-// could follow it), and the wrong value types; the calendar, read by SQLite, gets more.
+// Every kind of bad file meets the property-list reader as the settings file; here each reader
+// gets one of each way in: unparsable, too deep, no regular file, a link to nowhere (where a
+// writer could follow it), and the wrong value types; the calendar, read by SQLite, gets more.
 #include <gtest/gtest.h>
 
 #include <set>
