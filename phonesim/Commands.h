@@ -66,4 +66,15 @@ struct TimelineOptions {
 };
 int timelineCommand(const TimelineOptions& options);
 
+// phonesim import: an iCalendar file into the phone's calendar.
+struct ImportOptions {
+  std::string root;
+  std::string file;
+  std::optional<std::string> calendar;  // the calendar's title; default the file's own name
+  std::string from;  // the window of occurrences; "" for 30 days before today to a year after
+  std::string to;
+  bool dryRun = false;
+};
+int importCommand(const ImportOptions& options);
+
 std::string binDirectory();

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
   LogOptions logOptions;
   ExplainOptions explain;
-  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment, by the daemon's rules");
+  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment: what it recorded then, the daemon's rules");
   explainCommandLine->add_option("ROOT", explain.root, "device root directory")->required();
   explainCommandLine->add_option("--at", explain.at, kMomentForms)->capture_default_str();
   explainCommandLine->add_option("--from", explain.from, "first moment of the events listed (default: the day of --at)");
@@ -85,11 +85,20 @@ int main(int argc, char** argv) {
   explainCommandLine->add_flag("--json", explain.json, "the same facts as one JSON object");
 
   TimelineOptions timeline;
-  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon runs");
+  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon passes");
   timelineCommandLine->add_option("ROOT", timeline.root, "device root directory")->required();
   timelineCommandLine->add_option("--from", timeline.from, "start of the span (default: today)");
   timelineCommandLine->add_option("--to", timeline.to, "end of the span");
   timelineCommandLine->add_option("--svg", timeline.svg, "write the picture to FILE as SVG");
+
+  ImportOptions import;
+  auto* importCommandLine = app.add_subcommand("import", "an iCalendar file into the phone's calendar");
+  importCommandLine->add_option("ROOT", import.root, "device root directory")->required();
+  importCommandLine->add_option("FILE", import.file, "the .ics file")->required();
+  auto* calendarName = importCommandLine->add_option("--calendar", "the calendar's name (default: X-WR-CALNAME, else the file's name)");
+  importCommandLine->add_option("--from", import.from, "first moment of the occurrences written (default: 30 days before today)");
+  importCommandLine->add_option("--to", import.to, "last moment of the occurrences written (default: a year from today)");
+  importCommandLine->add_flag("--dry-run", import.dryRun, "print what would be written, and write nothing");
 
   auto* log = app.add_subcommand("log", "show the phone's log: every program's lines, or those the filters keep");
   log->add_option("ROOT", logOptions.root, "device root directory")->required();
@@ -126,5 +135,9 @@ int main(int argc, char** argv) {
   if (log->parsed()) return logCommand(logOptions);
   if (explainCommandLine->parsed()) return explainCommand(explain);
   if (timelineCommandLine->parsed()) return timelineCommand(timeline);
+  if (importCommandLine->parsed()) {
+    if (calendarName->count() > 0) import.calendar = calendarName->as<std::string>();
+    return importCommand(import);
+  }
   return 2;
 }
