@@ -34,7 +34,8 @@ int eventCommand(const EventOptions& options);
 // type; KEY= removes the key. Unknown keys are refused unless `force` is given.
 int setCommand(const std::string& root, const std::vector<std::string>& assignments, bool force);
 
-int bootCommand(const std::string& root);
+// `speed` other than 1 runs every program of the phone on a clock that many times fast.
+int bootCommand(const std::string& root, double speed);
 int appCommand(const std::string& root);
 struct LogOptions {
   std::string root;
