@@ -21,37 +21,32 @@
 namespace {
 
 constexpr double kLockWait = 0.5;
+constexpr double kLockPoll = 0.01;
 constexpr int kLockWaitsBeforeBreaking = 5;  // tested after the wait: six waits in all
 constexpr size_t kStringBufferSize = 128;
 constexpr size_t kLongestString = 126;
-
-// Which lock file stands there now: a lock that other processes keep taking and releasing
-// is a new file each time, and only a lock that stays the same file is stale.
-struct LockIdentity {
-  dev_t device;
-  ino_t inode;
-  struct timespec changed;
-  bool operator==(const LockIdentity& other) const {
-    return device == other.device && inode == other.inode &&
-           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
-  }
-};
 
 // The lock file exists when it can be opened for reading. One that stands there but cannot
 // be opened (no read permission, a dangling link) counts as present too: it makes every
 // exclusive create fail, so it must be waited for and broken like any other. The open never
 // blocks, so a FIFO in the lock's place is a lock like any other too.
-std::optional<LockIdentity> presentLock(const std::string& lockPath) {
-  struct stat info;
+bool presentLock(const std::string& lockPath) {
   int fd = open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (lstat(lockPath.c_str(), &info) != 0) return std::nullopt;
-    return LockIdentity{info.st_dev, info.st_ino, info.st_ctim};
+  if (fd >= 0) {
+    close(fd);
+    return true;
   }
-  LockIdentity identity{};
-  if (fstat(fd, &info) == 0) identity = {info.st_dev, info.st_ino, info.st_ctim};
+  struct stat info;
+  return lstat(lockPath.c_str(), &info) == 0;
+}
+
+// One exclusive create, so that two processes are never both inside; anything already standing
+// at the path, a dangling link included, fails it with EEXIST.
+bool createLock(const std::string& lockPath) {
+  int fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
   close(fd);
-  return identity;
+  return true;
 }
 
 std::unique_ptr<NSMutableDictionary> loadSettings() {
@@ -102,41 +97,32 @@ char* convertToCString(const std::string& value) {
 
 void lockWithFile() {
   const std::string lockPath = devicePath(kSettingsLockPath);
+  // The waits count across the whole call, so a lock file that keeps being replaced, or that
+  // other processes keep taking, holds the caller six waits at most. Within a wait the lock is
+  // taken as soon as it is free: a waiter that only looked every half second would lose it to
+  // busier peers until its waits ran out.
+  int counter = 0;
   for (;;) {
-    int counter = 0;
-    std::optional<LockIdentity> seen = presentLock(lockPath);
-    while (seen) {
-      NSRunLoop::currentRunLoop().runForInterval(kLockWait);
-      std::optional<LockIdentity> now = presentLock(lockPath);
-      if (!now) break;
-      if (!(*now == *seen)) {
-        counter = 0;  // taken anew by another process meanwhile: not stale
-        seen = now;
-        continue;
-      }
-      if (counter >= kLockWaitsBeforeBreaking) {
-        if (unlink(lockPath.c_str()) == 0) {
-          NSLog("Lock file was deleted");
-        } else {
-          // A lock that can never be removed must not hang the caller: it goes on unlocked.
-          NSLog("--- Could not delete lock file");
-          NSLog("--- Could not create the lock file");
-          return;
-        }
-        break;
-      }
+    if (createLock(lockPath)) return;
+    for (double waited = 0; waited < kLockWait && errno == EEXIST; waited += kLockPoll) {
+      NSRunLoop::currentRunLoop().runForInterval(kLockPoll);
+      if (createLock(lockPath)) return;
+    }
+    if (errno != EEXIST) break;
+    if (counter < kLockWaitsBeforeBreaking) {
       ++counter;
+      continue;
     }
-    // One exclusive create, so that two processes are never both inside.
-    int fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      return;
+    if (unlink(lockPath.c_str()) == 0 || errno == ENOENT) {
+      NSLog("Lock file was deleted");
+      if (createLock(lockPath)) return;
+    } else {
+      // A lock that can never be removed must not hang the caller: it goes on unlocked.
+      NSLog("--- Could not delete lock file");
     }
-    if (errno == EEXIST) continue;  // another process took the lock in between: wait again
-    NSLog("--- Could not create the lock file");
-    return;
+    break;
   }
+  NSLog("--- Could not create the lock file");
 }
 
 void unlockWithFile() {
