@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -18,21 +19,25 @@
 #include "switcher/RingerState.h"
 #include "switcher/ShellCommands.h"
 #include "switcher/SwitcherState.h"
+#include "system-files/Backups.h"
 #include "system-files/SystemFiles.h"
 #include "switcher/VibrationCue.h"
 
 namespace {
 
-// The level the silence stored; 0.5 when none was stored, 0.0 when it is not a number.
-void restoreVolume() {
+// The level the silence stored; 0.5 when none was stored, 0.0 when it is not a number. True
+// when the volume reads back at that level.
+bool restoreVolume() {
   char* saved = readPlistString(kVolume);
   volume = saved != nullptr ? std::atof(saved) : 0.5;
   std::free(saved);
   std::printf("Set volume to: %f\n", volume);
   std::fflush(stdout);
   // Outside float's range the conversion is undefined; the controller takes 0..1 in any case.
-  AVController::avController()->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
+  const float level = static_cast<float>(std::clamp(volume, 0.0, 1.0));
+  AVController::avController()->setVolume(level);
   sleep(1);
+  return std::fabs(AVController::avController()->volume() - level) < 1e-3f;
 }
 
 void closingSteps() {
@@ -43,8 +48,16 @@ void closingSteps() {
   sleep(1);
 }
 
-void writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const char* path) {
-  if (preferences) preferences->writeToFileAtomically(path);
+// False only when a file that was read could not be written back (a full disk): its sounds are
+// not back. A file that cannot be read has nothing to give back.
+bool writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const char* path) {
+  return !preferences || preferences->writeToFileAtomically(path);
+}
+
+// Copies a ".orig" backup back over its system file; true when the file then holds it.
+bool copyBack(const char* backupPath, const char* systemPath) {
+  runShellCommand(copyFileCommand(backupPath, systemPath));
+  return backupIsBack(systemPath, backupPath);
 }
 
 void restoreBool(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
@@ -57,16 +70,18 @@ void restoreInt(NSMutableDictionary* preferences, const char* savedKey, const ch
   if (readPlistNumber(savedKey, &saved) && preferences != nullptr) preferences->setInt(key, saved);
 }
 
-void revertSilentPhone() {
+// Each mode answers whether everything it gives back is back.
+bool revertSilentPhone() {
   sendRingerState(kRingerOn);
   runShellCommand(killMediaServerCommand());
   sleep(2);
-  restoreVolume();
+  bool back = restoreVolume();
   closingSteps();
   NSLog("Profiles are disabled");
+  return back;
 }
 
-void revertUserProfile() {
+bool revertUserProfile() {
   NSLog("User profile");
   // A file that cannot be read is neither changed nor written; its keys are still announced.
   auto springBoard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
@@ -84,7 +99,7 @@ void revertUserProfile() {
   }
   restoreInt(springBoard.get(), kSavedSmsSound, kSmsSoundKey);
   restoreBool(springBoard.get(), kSavedLockUnlock, kLockUnlockKey);
-  writeIfRead(springBoard, kSpringBoardPreferencesPath);
+  bool back = writeIfRead(springBoard, kSpringBoardPreferencesPath);
   GSSendAppPreferencesChanged(kSpringBoardDomain, kRingtoneKey);
   GSSendAppPreferencesChanged(kSpringBoardDomain, kSmsSoundKey);
   GSSendAppPreferencesChanged(kSpringBoardDomain, kCalendarAlarmKey);
@@ -93,19 +108,19 @@ void revertUserProfile() {
 
   auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferencesPath);
   restoreBool(phone.get(), kSavedVoicemailToneEnabled, kVoicemailToneEnabledKey);
-  writeIfRead(phone, kPhonePreferencesPath);
+  back = writeIfRead(phone, kPhonePreferencesPath) && back;
   GSSendAppPreferencesChanged(kPhoneDomain, kVoicemailToneEnabledKey);
 
   auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferencesPath);
   restoreBool(mail.get(), kSavedPlayNewMailSound, kPlayNewMailSoundKey);
   restoreBool(mail.get(), kSavedPlaySentMailSound, kPlaySentMailSoundKey);
-  writeIfRead(mail, kMailPreferencesPath);
+  back = writeIfRead(mail, kMailPreferencesPath) && back;
   GSSendAppPreferencesChanged(kMailDomain, kPlayNewMailSoundKey);
   GSSendAppPreferencesChanged(kMailDomain, kPlaySentMailSoundKey);
 
   auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferencesPath);
   restoreBool(sounds.get(), kSavedKeyboard, kKeyboardKey);
-  writeIfRead(sounds, kSoundsPreferencesPath);
+  back = writeIfRead(sounds, kSoundsPreferencesPath) && back;
   GSSendAppPreferencesChanged(kSoundsDomain, kKeyboardKey);
 
   springBoard.reset();
@@ -115,12 +130,13 @@ void revertUserProfile() {
   NSLog("Reverting sounds back to original");
 
   // Both files go back whatever the switches were during the silence.
-  runShellCommand(copyFileCommand(kSoundBehaviourBackupPath, kSoundBehaviourPath));
-  runShellCommand(copyFileCommand(kSmsToneBackupPath, kSmsTonePath));
+  back = copyBack(kSoundBehaviourBackupPath, kSoundBehaviourPath) && back;
+  back = copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
   runShellCommand(killMediaServerCommand());
   sleep(2);
-  restoreVolume();
+  back = restoreVolume() && back;
   closingSteps();
+  return back;
 }
 
 }  // namespace
@@ -131,13 +147,15 @@ void revert() {
   } catch (const std::exception&) {
     // The stamp is diagnostic only; the revert goes on without it.
   }
-  runShellCommand(removeMarkerCommand());
 
   bool profilesEnabled = false;
   readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
-  if (!profilesEnabled) {
-    revertSilentPhone();
+  bool back = profilesEnabled ? revertUserProfile() : revertSilentPhone();
+  // The marker goes only when everything is back: while it stays, the daemon and the settings
+  // application know that a revert is still owed, and the saved sounds and backups are kept.
+  if (back) {
+    runShellCommand(removeMarkerCommand());
   } else {
-    revertUserProfile();
+    NSLog("Not all sounds are back, keeping the marker");
   }
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,8 @@
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
+#include "settings-store/SoundsLock.h"
+#include "system-files/Backups.h"
 #include "system-files/SystemFiles.h"
 
 namespace {
@@ -41,7 +44,8 @@ void sendRingerState(uint64_t state) {
   notify_cancel(token);
 }
 
-void restoreVolume() {
+// True when the volume reads back at the level set.
+bool restoreVolume() {
   double volume = kDefaultVolume;
   if (char* saved = readPlistString(kVolume)) {
     volume = std::atof(saved);
@@ -50,8 +54,10 @@ void restoreVolume() {
   std::printf("Set volume to: %f\n", volume);
   std::fflush(stdout);
   // A level outside float's range cannot be converted; the controller takes 0..1 anyway.
-  AVController::avController()->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
+  const float level = static_cast<float>(std::clamp(volume, 0.0, 1.0));
+  AVController::avController()->setVolume(level);
   sleep(1);
+  return std::fabs(AVController::avController()->volume() - level) < 1e-3f;
 }
 
 void closingSteps() {
@@ -81,27 +87,31 @@ void restoreBool(NSMutableDictionary* preferences, const char* savedKey, const c
   if (readPlistBool(savedKey, &saved) && preferences) preferences->setBool(key, saved);
 }
 
-void write(const NSMutableDictionary* preferences, const char* path) {
-  if (preferences) preferences->writeToFileAtomically(path);
+// False only when a file that was read could not be written back: its sounds are not back.
+bool write(const NSMutableDictionary* preferences, const char* path) {
+  return !preferences || preferences->writeToFileAtomically(path);
 }
 
-void copyBack(const char* systemFile) {
-  run(shellDevicePath(kCopyFileToolPath) + " " + shellDevicePath(std::string(systemFile) + ".orig") + " " +
-      shellDevicePath(systemFile));
+// True when the system file holds its backup afterwards.
+bool copyBack(const char* systemFile, const char* backup) {
+  run(shellDevicePath(kCopyFileToolPath) + " " + shellDevicePath(backup) + " " + shellDevicePath(systemFile));
+  return backupIsBack(systemFile, backup);
 }
 
-void silentPhoneMode() {
+// Each mode answers whether everything it gives back is back.
+bool silentPhoneMode() {
   sendRingerState(1);
   run("killall mediaserverd");
   sleep(2);
-  restoreVolume();
+  bool back = restoreVolume();
   closingSteps();
   NSLog("Profiles are disabled");
+  return back;
 }
 
-void userProfileMode() {
+bool userProfileMode() {
   void* library = loadGraphicsServices();
-  if (!library) return;
+  if (!library) return false;
   GSSendAppPreferencesChanged = lookupGSSendAppPreferencesChanged(library);
   NSLog("Revert to original");
 
@@ -111,26 +121,26 @@ void userProfileMode() {
   restoreString(springboard.get(), kSavedCalendarAlarm, "calendar-alarm");
   restoreNumber(springboard.get(), kSavedSmsSound, "sms-sound");
   restoreBool(springboard.get(), kSavedLockUnlock, "lock-unlock");
-  write(springboard.get(), kSpringBoardPreferencesPath);
+  bool back = write(springboard.get(), kSpringBoardPreferencesPath);
   for (const char* key : {"ringtone", "sms-sound", "calendar-alarm", "ring-vibrate", "lock-unlock"}) {
     announce("com.apple.springboard", key);
   }
 
   auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferencesPath);
   restoreBool(phone.get(), kSavedVoicemailToneEnabled, "VoicemailToneEnabled");
-  write(phone.get(), kPhonePreferencesPath);
+  back = write(phone.get(), kPhonePreferencesPath) && back;
   announce("com.apple.mobilephone", "VoicemailToneEnabled");
 
   auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferencesPath);
   restoreBool(mail.get(), kSavedPlayNewMailSound, "PlayNewMailSound");
   restoreBool(mail.get(), kSavedPlaySentMailSound, "PlaySentMailSound");
-  write(mail.get(), kMailPreferencesPath);
+  back = write(mail.get(), kMailPreferencesPath) && back;
   announce("com.apple.mobilemail", "PlayNewMailSound");
   announce("com.apple.mobilemail", "PlaySentMailSound");
 
   auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferencesPath);
   restoreBool(sounds.get(), kSavedKeyboard, "keyboard");
-  write(sounds.get(), kSoundsPreferencesPath);
+  back = write(sounds.get(), kSoundsPreferencesPath) && back;
   announce("com.apple.preferences.sounds", "keyboard");
 
   springboard.reset();
@@ -139,16 +149,20 @@ void userProfileMode() {
   sounds.reset();
   NSLog("Reverting sounds back to original");
 
-  copyBack(kSoundBehaviourPath);
-  copyBack(kSmsTonePath);
+  back = copyBack(kSoundBehaviourPath, kSoundBehaviourBackupPath) && back;
+  back = copyBack(kSmsTonePath, kSmsToneBackupPath) && back;
   run("killall mediaserverd");
   sleep(1);
-  restoreVolume();
+  back = restoreVolume() && back;
   closingSteps();
   NSLog("Revert to original - Done");
+  return back;
 }
 
 }  // namespace
+
+// Both handlers hold the sounds lock for the whole restore: a silence or revert under way ends
+// first (the screen says why it waits), and one that comes meanwhile waits for the restore.
 
 void handleDisabled() {
   bool eventInProgress = false;
@@ -156,29 +170,36 @@ void handleDisabled() {
   bool eventDisabled = false;
   readPlistBool(kDisableEventSwitch, &eventDisabled);
   if (!eventDisabled) {
-    revertToOriginalSettings();
-    updatePlistBool(kEventInProgress, false);
+    IgnoringInteractionEvents restoring("Restoring sounds…");
+    lockSounds();
+    // Sounds not all back keep the event, so that the daemon finishes the revert.
+    if (revertToOriginalSettings()) updatePlistBool(kEventInProgress, false);
+    unlockSounds();
   }
 }
 
 void handleDisableEvent() {
+  IgnoringInteractionEvents restoring("Restoring sounds…");
+  lockSounds();
   bool eventInProgress = false;
   if (readPlistBool(kEventInProgress, &eventInProgress) && eventInProgress) revertToOriginalSettings();
+  // Stored while the lock is held: a silence waiting for it then sees the release.
+  updatePlist(kDisableEventSwitch, true);
+  unlockSounds();
 }
 
-void revertToOriginalSettings() {
-  // The restore holds the screen for seconds: the user sees why, and taps made meanwhile are
-  // dropped rather than acted on afterwards.
-  IgnoringInteractionEvents restoring("Restoring sounds…");
+bool revertToOriginalSettings() {
   try {
     updatePlistString(kUpdatedRevert, localTimeStamp().c_str());
   } catch (...) {
     // The stamp is diagnostic only; the restore goes on without it.
   }
-  run("rm -rf " + shellDevicePath(kMarkerPath));
-  if (enableProfiles) {
-    userProfileMode();
+  bool back = enableProfiles ? userProfileMode() : silentPhoneMode();
+  // The marker stays while sounds are owed: a later revert then finishes the restore.
+  if (back) {
+    run("rm -rf " + shellDevicePath(kMarkerPath));
   } else {
-    silentPhoneMode();
+    NSLog("Not all sounds are back, keeping the marker");
   }
+  return back;
 }
