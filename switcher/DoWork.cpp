@@ -1,6 +1,5 @@
 #include "switcher/DoWork.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,12 +9,10 @@
 #include <memory>
 
 #include "platform/Celestial/AVController.h"
-#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "settings-store/SettingsKeys.h"
-#include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
 #include "switcher/RingerState.h"
 #include "switcher/ShellCommands.h"
@@ -24,11 +21,6 @@
 #include "system-files/SystemFiles.h"
 
 namespace {
-
-bool phoneFileExists(const char* phonePath) {
-  struct stat info;
-  return stat(devicePath(phonePath).c_str(), &info) == 0;
-}
 
 // Copies a system file to its ".orig" backup, unless the file in place is already the bundle's
 // replacement: then an earlier silence swapped it (and no revert put the backup back, as it
@@ -189,11 +181,11 @@ void doWork(bool ringtone, bool vibrate, bool voicemail, bool newMail, bool cale
   bool profilesEnabled = false;
   readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
 
-  // A second silence without a revert between finds the volume at 0: the level the first one
-  // saved is the user's and must survive it. The marker alone does not tell: a silence that
-  // could not write (a full disk) leaves the marker, yet saved nothing.
+  // A volume already at 0 is still silenced by a silence (or revert) that did not finish: the
+  // level saved before is the user's and must survive it. The marker does not tell: a silence
+  // that could not write (a full disk) leaves it, yet saved nothing.
   bool keepSavedVolume = false;
-  if (phoneFileExists(kMarkerPath) && AVController::avController()->volume() == 0.0f) {
+  if (AVController::avController()->volume() == 0.0f) {
     char* saved = readPlistString(kVolume);
     keepSavedVolume = saved != nullptr;
     std::free(saved);

@@ -1,5 +1,6 @@
 #include "app/Classes/RevertToOriginalSettings.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -163,6 +164,14 @@ bool userProfileMode() {
 
 // Both handlers hold the sounds lock for the whole restore: a silence or revert under way ends
 // first (the screen says why it waits), and one that comes meanwhile waits for the restore.
+// Without the marker nothing is silenced (the silence has not begun, or a revert finished), and
+// a restore would only set the volume to a level saved for another event.
+namespace {
+bool silenced() {
+  struct stat marker;
+  return stat(devicePath(kMarkerPath).c_str(), &marker) == 0;
+}
+}  // namespace
 
 void handleDisabled() {
   bool eventInProgress = false;
@@ -173,7 +182,7 @@ void handleDisabled() {
     IgnoringInteractionEvents restoring("Restoring sounds…");
     lockSounds();
     // Sounds not all back keep the event, so that the daemon finishes the revert.
-    if (revertToOriginalSettings()) updatePlistBool(kEventInProgress, false);
+    if (!silenced() || revertToOriginalSettings()) updatePlistBool(kEventInProgress, false);
     unlockSounds();
   }
 }
@@ -182,7 +191,7 @@ void handleDisableEvent() {
   IgnoringInteractionEvents restoring("Restoring sounds…");
   lockSounds();
   bool eventInProgress = false;
-  if (readPlistBool(kEventInProgress, &eventInProgress) && eventInProgress) revertToOriginalSettings();
+  if (readPlistBool(kEventInProgress, &eventInProgress) && eventInProgress && silenced()) revertToOriginalSettings();
   // Stored while the lock is held: a silence waiting for it then sees the release.
   updatePlist(kDisableEventSwitch, true);
   unlockSounds();
