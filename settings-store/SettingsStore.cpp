@@ -21,7 +21,7 @@
 namespace {
 
 constexpr double kLockWait = 0.5;
-constexpr double kLockPoll = 0.01;
+constexpr double kLockPoll = 0.02;
 constexpr int kLockWaitsBeforeBreaking = 5;  // tested after the wait: six waits in all
 constexpr size_t kStringBufferSize = 128;
 constexpr size_t kLongestString = 126;
@@ -104,7 +104,8 @@ void lockWithFile() {
   int counter = 0;
   for (;;) {
     if (createLock(lockPath)) return;
-    for (double waited = 0; waited < kLockWait && errno == EEXIST; waited += kLockPoll) {
+    // One wait, timed by the clock: the polls' own time counts towards it.
+    for (const double start = monotonicSeconds(); errno == EEXIST && monotonicSeconds() - start < kLockWait;) {
       NSRunLoop::currentRunLoop().runForInterval(kLockPoll);
       if (createLock(lockPath)) return;
     }

@@ -53,15 +53,14 @@ void lockSounds() {
     return;
   }
   // Never blocks in flock: the wait stays bounded, and the run loop keeps serving meanwhile.
-  double waited = 0;
+  const double start = monotonicSeconds();
   while (flock(lockDescriptor, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK && errno != EINTR) break;
-    if (waited >= kSoundsLockWait) {
+    if (monotonicSeconds() - start >= kSoundsLockWait) {
       NSLog("--- Sounds lock still held, going on without it");
       break;
     }
     NSRunLoop::currentRunLoop().runForInterval(kPoll);
-    waited += kPoll;
   }
 }
 
