@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "phonesim/PhoneTimeZone.h"
 #include "platform/Foundation/DevicePath.h"
 
 namespace fs = std::filesystem;
@@ -60,7 +61,7 @@ std::optional<std::string> openPhone(const char* command, const std::string& roo
   const std::string phone = absoluteDeviceRoot(root);
   if (!useDeviceRoot(phone)) return std::nullopt;
   const DeviceRootKind kind = deviceRootKind(phone);
-  if (kind == DeviceRootKind::Phone) return phone;
+  if (kind == DeviceRootKind::Phone) return usePhoneTimeZone(command) ? std::optional(phone) : std::nullopt;
   const char* why = kind == DeviceRootKind::Missing      ? "there is nothing there"
                     : kind == DeviceRootKind::NotAFolder  ? "it is a file, not a folder"
                     : kind == DeviceRootKind::EmptyFolder ? "the folder is empty"

@@ -1,4 +1,4 @@
-// phonesim init ROOT [--ios VERSION]: lays out a phone in ROOT and installs the deliverables.
+// phonesim init ROOT [--ios VERSION] [--tz ZONE]: lays out a phone in ROOT and installs the deliverables.
 //
 // A second init of the same root refreshes what installation places (the programs and data
 // files of the bundle, the extension and its filter, the launcher's job, the GraphicsServices
@@ -21,6 +21,7 @@
 #include "Commands.h"
 #include "bundle-tools/CafFile.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/PhoneTimeZone.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSLog.h"
@@ -341,7 +342,7 @@ void printList(const char* heading, const std::vector<std::string>& names) {
 
 }  // namespace
 
-int initCommand(const std::string& root, const std::string& iosVersion, bool force) {
+int initCommand(const std::string& root, const std::string& iosVersion, const std::string& timeZone, bool force) {
   const std::string phone = absoluteDeviceRoot(root);
   if (!isSafeDeviceRoot(phone)) {
     std::fprintf(stderr,
@@ -367,6 +368,15 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
     return 2;
   }
 
+  if (!useDeviceRoot(phone)) return 2;
+  // A refreshed phone keeps its zone unless another is asked for.
+  const std::string zone = !timeZone.empty() ? timeZone : recordedTimeZone().value_or(hostTimeZone());
+  if (!isKnownTimeZone(zone)) {
+    std::fprintf(stderr, "phonesim init: \"%s\"%s is not a time zone this machine knows (see /usr/share/zoneinfo, e.g. Europe/Berlin)%s\n",
+                 printable(zone).c_str(), timeZone.empty() ? " (the host's)" : "", timeZone.empty() ? "; give --tz ZONE" : "");
+    return 2;
+  }
+
   std::error_code error;
   fs::create_directories(phone, error);
   if (error || !fs::is_directory(phone)) {
@@ -374,7 +384,6 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
                  error ? error.message().c_str() : "not a directory");
     return 1;
   }
-  if (!useDeviceRoot(phone)) return 2;
 
   std::vector<std::string> missing;
   try {
@@ -390,11 +399,12 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
     installExtension(&missing);
     installLaunchDaemon();
     installDefaultSettings();
+    writeFileAtomically(kPhoneTimeZonePath, zone + "\n", kDataFileMode);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "phonesim init: %s\n", failure.what());
     return 1;
   }
-  std::printf("phonesim: phone with iOS %s ready in %s\n", iosVersion.c_str(), phone.c_str());
+  std::printf("phonesim: phone with iOS %s ready in %s (time zone %s)\n", iosVersion.c_str(), phone.c_str(), zone.c_str());
   printList("phonesim: not built yet, not installed:", missing);
   return 0;
 }
