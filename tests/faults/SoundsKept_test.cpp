@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
+#include "settings-store/SoundsLock.h"
 #include "tests/support/Phone.h"
 
 namespace {
@@ -78,12 +80,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 // "Disable Event" tapped while the daemon starts the silence: the release wins whenever it comes,
-// and the event's end leaves the phone as the user had it.
+// and the event's end leaves the phone as the user had it. The procedures' lock is taken where a
+// link stood, without following it.
 TEST(SoundsKeptRace, DisableEventTappedWhileTheSilenceRunsGivesEverythingBack) {
   for (double delay : {0.0, 0.3, 0.8}) {
     SCOPED_TRACE(delay);
     Phone phone;
     userProfile(phone);
+    std::filesystem::create_symlink(phone.at("/victim"), phone.at(kSoundsLockPath));
     const Sounds before = phone.sounds();
     auto daemon = phone.start({"./Mutarod"}, {.clock = clockAt("2026-12-07 09:00:02", 4)}, phone.at("/daemon.out"));
     ASSERT_TRUE(eventually(20, [&] { return phone.setting(kEventInProgress) == true; }));
@@ -93,6 +97,7 @@ TEST(SoundsKeptRace, DisableEventTappedWhileTheSilenceRunsGivesEverythingBack) {
     ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 10:00:05", 20)).exited(0));
     expectGivenBack(phone, before);
     EXPECT_EQ(phone.setting(kDisableEventSwitch), false);
+    EXPECT_FALSE(phone.exists("/victim"));
   }
 }
 
