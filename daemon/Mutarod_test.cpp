@@ -156,22 +156,6 @@ TEST_F(Mutarod, AnEndPassingDuringThePassGivesTheSoundsBackAtOnce) {
   EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(localTime("2026-12-07 11:00:00"))});
 }
 
-// A sound that still holds its silent value at a start, marker or not, keeps its saved copy; the
-// others are saved anew.
-TEST_F(Mutarod, AStartKeepsTheSavedCopyOfASoundThatIsStillSilenced) {
-  phone.set({{kSavedRingtone, "<default>"}, {kSavedRingVibrate, 1}, {kSavedLockUnlock, true}});
-  auto silenced = phone.plist(kSpringBoardPreferencesPath);
-  silenced->setString("ringtone", "system:Mutaro");
-  silenced->setInt("ring-vibrate", 3);
-  silenced->setBool("lock-unlock", false);
-  phone.writePlist(kSpringBoardPreferencesPath, *silenced);
-  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
-  EXPECT_EQ(switcherRuns(), std::vector<std::string>{"1 <true/> 1"});
-  EXPECT_EQ(phone.setting(kSavedRingtone), "<default>");
-  EXPECT_EQ(phone.setting(kSavedLockUnlock), true);
-  EXPECT_EQ(phone.setting(kSavedRingVibrate), 3);
-}
-
 TEST_F(Mutarod, WithoutGraphicsServicesItEndsWithStatus255) {
   phone.remove(kGraphicsServicesPath);
   Outcome run = phone.daemon(clockAt("2026-12-07 09:30:00"));
