@@ -1,5 +1,7 @@
 // Mutarodh, the profile switcher: "Mutarodh 1" applies the silent profile, "Mutarodh 0" takes
 // it back. The daemon runs it and waits for it.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,6 +9,7 @@
 #include "platform/Foundation/NSLog.h"
 #include "platform/GraphicsServices/GraphicsServices.h"
 #include "settings-store/SettingsKeys.h"
+#include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
 #include "settings-store/SoundsLock.h"
 #include "switcher/Change.h"
@@ -25,7 +28,10 @@ bool silenceWasCalledOff() {
   readPlistBool(kEventInProgress, &inProgress);
   readPlistBool(kDisableEventSwitch, &released);
   if (!enabled) {
+    // Without the marker nothing is silenced for this event, so no revert is owed for it either.
     NSLog("Mutaro is disabled - not silencing");
+    struct stat marker;
+    if (inProgress && stat(devicePath(kMarkerPath).c_str(), &marker) != 0) updatePlistBool(kEventInProgress, false);
     return true;
   }
   if (inProgress && released) {

@@ -79,25 +79,27 @@ INSTANTIATE_TEST_SUITE_P(
         Road{"SilencedWithoutTheMarker", {"daemon 09:00:05", "forget", "daemon 09:10:00", "daemon 10:00:05"}}),
     [](const auto& info) { return info.param.name; });
 
-// "Disable Event" tapped while the daemon starts the silence: the release wins whenever it comes,
-// and the event's end leaves the phone as the user had it. The procedures' lock is taken where a
-// link stood, without following it.
-TEST(SoundsKeptRace, DisableEventTappedWhileTheSilenceRunsGivesEverythingBack) {
-  for (double delay : {0.0, 0.3, 0.8}) {
-    SCOPED_TRACE(delay);
-    Phone phone;
-    userProfile(phone);
-    std::filesystem::create_symlink(phone.at("/victim"), phone.at(kSoundsLockPath));
-    const Sounds before = phone.sounds();
-    auto daemon = phone.start({"./Mutarod"}, {.clock = clockAt("2026-12-07 09:00:02", 4)}, phone.at("/daemon.out"));
-    ASSERT_TRUE(eventually(20, [&] { return phone.setting(kEventInProgress) == true; }));
-    usleep(static_cast<useconds_t>(delay * 1e6));
-    EXPECT_TRUE(phone.run({"tap-switch", "Disable Event"}, {.clock = clockAt("2026-12-07 09:00:05", 4)}).exited(0));
-    ASSERT_TRUE(daemon->wait(60));
-    ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 10:00:05", 20)).exited(0));
-    expectGivenBack(phone, before);
-    EXPECT_EQ(phone.setting(kDisableEventSwitch), false);
-    EXPECT_FALSE(phone.exists("/victim"));
+// "Disable Event" or "Enabled" tapped while the daemon starts the silence: the user's choice wins
+// whenever it comes, and after the event the phone is as the user had it. The procedures' lock
+// is taken where a link stood, without following it.
+TEST(SoundsKeptRace, ASwitchTappedWhileTheSilenceRunsGivesEverythingBack) {
+  for (const char* title : {"Disable Event", "Enabled"}) {
+    for (double delay : {0.0, 0.3, 0.8}) {
+      SCOPED_TRACE(std::string(title) + " after " + std::to_string(delay));
+      Phone phone;
+      userProfile(phone);
+      std::filesystem::create_symlink(phone.at("/victim"), phone.at(kSoundsLockPath));
+      const Sounds before = phone.sounds();
+      auto daemon = phone.start({"./Mutarod"}, {.clock = clockAt("2026-12-07 09:00:02", 4)}, phone.at("/daemon.out"));
+      ASSERT_TRUE(eventually(20, [&] { return phone.setting(kEventInProgress) == true; }));
+      usleep(static_cast<useconds_t>(delay * 1e6));
+      EXPECT_TRUE(phone.run({"tap-switch", title}, {.clock = clockAt("2026-12-07 09:00:05", 4)}).exited(0));
+      ASSERT_TRUE(daemon->wait(60));
+      ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 10:00:05", 20)).exited(0));
+      expectGivenBack(phone, before);
+      EXPECT_EQ(phone.setting(kDisableEventSwitch), false);
+      EXPECT_FALSE(phone.exists("/victim"));
+    }
   }
 }
 
