@@ -36,12 +36,7 @@ bool useDeviceRoot(const std::string& absoluteRoot) {
     return false;
   }
   setenv("MUTARO_DEVICE_ROOT", absoluteRoot.c_str(), 1);
-  // The phone's programs find the phone's own tools (its killall) before the host's.
-  const char* path = std::getenv("PATH");
-  std::string phoneTools = absoluteRoot + "/usr/bin";
-  if (path == nullptr || std::string(path).rfind(phoneTools + ":", 0) != 0) {
-    setenv("PATH", (phoneTools + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
-  }
+  putPhoneToolsFirst();
   return true;
 }
 

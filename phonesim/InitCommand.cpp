@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -24,6 +23,7 @@
 #include "phonesim/PhoneTimeZone.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/PropertyList.h"
@@ -66,25 +66,12 @@ void makeDirectory(const std::string& phonePath) {
   if (error) throw InitError("cannot create " + devicePath(phonePath) + ": " + error.message());
 }
 
-void setMode(const std::string& phonePath, mode_t mode) {
-  chmod(devicePath(phonePath).c_str(), mode);
-}
+void setMode(const std::string& phonePath, mode_t mode) { changeMode(devicePath(phonePath), mode); }
 
 void writeFileAtomically(const std::string& phonePath, const std::string& contents, mode_t mode) {
   makeDirectory(fs::path(phonePath).parent_path().string());
   std::string target = devicePath(phonePath);
-  std::string temporary = target + ".phonesim-new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << contents;
-    out.close();
-    if (!out) throw InitError("cannot write " + temporary);
-  }
-  chmod(temporary.c_str(), mode);
-  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw InitError("cannot replace " + target);
-  }
+  if (!replaceFile(target, mode, contents)) throw InitError("cannot replace " + target);
 }
 
 void writePlist(const std::string& phonePath, plist_t root, mode_t mode) {
@@ -251,7 +238,7 @@ void createCalendarDatabase(int versionMajor) {
     throw;
   }
   sqlite3_close(database);
-  chmod(path.c_str(), kSharedFileMode);
+  changeMode(path, kSharedFileMode);
 }
 
 void writeWakeSchedule() {
@@ -296,6 +283,14 @@ void installApplicationBundle(std::vector<std::string>* missing) {
 void installPhoneTools(std::vector<std::string>* missing) {
   makeDirectory("/usr/bin");
   if (!installBuilt("killall", "/usr/bin", kProgramMode)) missing->push_back("killall");
+  // One program that takes the name it is run under.
+  fs::path fileTools = fs::path(binDirectory()) / "filetools";
+  std::error_code error;
+  if (!fs::is_regular_file(fileTools, error)) {
+    missing->push_back("filetools");
+    return;
+  }
+  for (const char* tool : {"touch", "cp", "chmod", "chown"}) installFile(fileTools, std::string("/usr/bin/") + tool, kProgramMode);
 }
 
 void installExtension(std::vector<std::string>* missing) {

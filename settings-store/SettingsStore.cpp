@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/NSRunLoop.h"
@@ -38,15 +39,6 @@ bool presentLock(const std::string& lockPath) {
   }
   struct stat info;
   return lstat(lockPath.c_str(), &info) == 0;
-}
-
-// One exclusive create, so that two processes are never both inside; anything already standing
-// at the path, a dangling link included, fails it with EEXIST.
-bool createLock(const std::string& lockPath) {
-  int fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
 }
 
 std::unique_ptr<NSMutableDictionary> loadSettings() {
@@ -100,23 +92,24 @@ void lockWithFile() {
   // The waits count across the whole call, so a lock file that keeps being replaced, or that
   // other processes keep taking, holds the caller six waits at most. Within a wait the lock is
   // taken as soon as it is free: a waiter that only looked every half second would lose it to
-  // busier peers until its waits ran out.
+  // busier peers until its waits ran out. The exclusive create keeps two processes from both
+  // being inside; anything standing at the path, a dangling link too, fails it with EEXIST.
   int counter = 0;
   for (;;) {
-    if (createLock(lockPath)) return;
+    if (createExclusively(lockPath, 0666)) return;
     // One wait, timed by the clock: the polls' own time counts towards it.
     for (const double start = monotonicSeconds(); errno == EEXIST && monotonicSeconds() - start < kLockWait;) {
       NSRunLoop::currentRunLoop().runForInterval(kLockPoll);
-      if (createLock(lockPath)) return;
+      if (createExclusively(lockPath, 0666)) return;
     }
     if (errno != EEXIST) break;
     if (counter < kLockWaitsBeforeBreaking) {
       ++counter;
       continue;
     }
-    if (unlink(lockPath.c_str()) == 0 || errno == ENOENT) {
+    if (removeFile(lockPath) || errno == ENOENT) {
       NSLog("Lock file was deleted");
-      if (createLock(lockPath)) return;
+      if (createExclusively(lockPath, 0666)) return;
     } else {
       // A lock that can never be removed must not hang the caller: it goes on unlocked.
       NSLog("--- Could not delete lock file");
@@ -129,7 +122,7 @@ void lockWithFile() {
 void unlockWithFile() {
   const std::string lockPath = devicePath(kSettingsLockPath);
   if (!presentLock(lockPath)) return;
-  if (unlink(lockPath.c_str()) == 0) {
+  if (removeFile(lockPath)) {
     NSLog("Lock file was deleted");
   } else {
     NSLog("--- Could not delete lock file");
