@@ -22,7 +22,7 @@
 namespace {
 
 constexpr double kLockWait = 0.5;
-constexpr double kLockPoll = 0.02;
+constexpr double kLockPoll = 0.005;
 constexpr int kLockWaitsBeforeBreaking = 5;  // tested after the wait: six waits in all
 constexpr size_t kStringBufferSize = 128;
 constexpr size_t kLongestString = 126;
@@ -40,6 +40,9 @@ bool presentLock(const std::string& lockPath) {
   struct stat info;
   return lstat(lockPath.c_str(), &info) == 0;
 }
+
+// When this process last released the lock, on the monotonic clock.
+double lastRelease = -1;
 
 std::unique_ptr<NSMutableDictionary> loadSettings() {
   return NSMutableDictionary::initWithContentsOfFile(kSettingsPath);
@@ -95,6 +98,11 @@ void lockWithFile() {
   // busier peers until its waits ran out. The exclusive create keeps two processes from both
   // being inside; anything standing at the path, a dangling link too, fails it with EEXIST.
   int counter = 0;
+  // A process that released the lock a moment ago lets a waiter have it first: one taking it
+  // back at once, call after call, would starve the others until they broke it.
+  if (lastRelease >= 0 && monotonicSeconds() - lastRelease < kLockPoll) {
+    NSRunLoop::currentRunLoop().runForInterval(kLockPoll);
+  }
   for (;;) {
     if (createExclusively(lockPath, 0666)) return;
     // One wait, timed by the clock: the polls' own time counts towards it.
@@ -124,6 +132,7 @@ void unlockWithFile() {
   if (!presentLock(lockPath)) return;
   if (removeFile(lockPath)) {
     NSLog("Lock file was deleted");
+    lastRelease = monotonicSeconds();
   } else {
     NSLog("--- Could not delete lock file");
   }
