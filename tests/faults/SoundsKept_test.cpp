@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "settings-store/SoundsLock.h"
 #include "tests/support/Phone.h"
@@ -27,9 +26,9 @@ void expectGivenBack(const Phone& phone, const Sounds& before) {
 }
 
 // One way through an event: each step is "daemon HH:MM:SS" (a daemon run at that time),
-// "full [PATH...]" (the disk fills up, by default under the settings and the system files),
-// "free", "release" (the user taps "Disable Event") or "forget" (the marker and the event state
-// are lost, as an interrupted restore used to leave them).
+// "full PATH" (the disk fills up under that phone path), "free", "release" (the user taps
+// "Disable Event") or "forget" (the marker and the event state are lost, as an interrupted
+// restore used to leave them).
 struct Road {
   std::string name;
   std::vector<std::string> steps;
@@ -43,22 +42,17 @@ TEST_P(SoundsKept, AfterTheEventTheSoundsAreTheUsers) {
   userProfile(phone);
   const Sounds before = phone.sounds();
   for (const std::string& step : GetParam().steps) {
-    std::istringstream words(step);
-    std::string action;
-    words >> action;
+    std::string action = step.substr(0, step.find(' '));
+    std::string argument = step.substr(action.size() + (action.size() < step.size()));
     if (action == "daemon") {
-      std::string time;
-      words >> time;
-      ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 " + time, 20)).exited(0)) << step;
-    } else if (action == "full") {
-      std::vector<std::string> paths;
-      for (std::string path; words >> path;) paths.push_back(path);
-      paths.empty() ? phone.fillDisk() : phone.fillDisk(paths);
-    } else if (action == "free") {
-      phone.freeDisk();
-    } else if (action == "release") {
+      ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 " + argument, 20)).exited(0)) << step;
+    }
+    if (action == "full") phone.fillDisk({argument});
+    if (action == "free") phone.freeDisk();
+    if (action == "release") {
       ASSERT_TRUE(phone.run({"tap-switch", "Disable Event"}, {.clock = clockAt("2026-12-07 09:20:00", 20)}).exited(0));
-    } else if (action == "forget") {
+    }
+    if (action == "forget") {
       phone.remove(kMarkerPath);
       phone.set({{kEventInProgress, false}});
     }
@@ -70,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, SoundsKept,
     testing::Values(
         // Nothing could be saved: the next pass saves and silences anew, and the end gives back.
-        Road{"DiskFullAtTheStart", {"full", "daemon 09:00:05", "free", "daemon 09:10:00", "daemon 10:00:05"}},
+        Road{"DiskFullAtTheStart", {"full /private/var/mobile", "daemon 09:00:05", "free", "daemon 09:10:00", "daemon 10:00:05"}},
         // The tone could not be copied back: the marker and the event stay, the next pass finishes.
         Road{"SystemDiskFullAtTheEnd", {"daemon 09:00:05", "full /System", "daemon 10:00:05", "free", "daemon 10:01:40"}},
         // The application's restore could not finish: the release does not keep the end from it.
