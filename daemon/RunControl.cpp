@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +25,7 @@
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
 #include "settings-store/SoundsLock.h"
+#include "system-files/SystemFiles.h"
 
 namespace {
 
@@ -90,20 +91,16 @@ struct SavedSound {
 };
 
 const std::vector<SavedSound>& savedSounds() {
-  static const char* const springboard = "/private/var/mobile/Library/Preferences/com.apple.springboard.plist";
-  static const char* const phone = "/private/var/mobile/Library/Preferences/com.apple.mobilephone.plist";
-  static const char* const mail = "/private/var/mobile/Library/Preferences/com.apple.mobilemail.plist";
-  static const char* const sounds = "/private/var/mobile/Library/Preferences/com.apple.preferences.sounds.plist";
   static const std::vector<SavedSound> table = {
-      {kSavedRingtone, springboard, "ringtone", SavedSound::kText, "system:Mutaro", ""},
-      {kSavedRingVibrate, springboard, "ring-vibrate", SavedSound::kNumber, "0", "0"},
-      {kSavedCalendarAlarm, springboard, "calendar-alarm", SavedSound::kText, "", ""},
-      {kSavedSmsSound, springboard, "sms-sound", SavedSound::kNumber, "1", "0"},
-      {kSavedLockUnlock, springboard, "lock-unlock", SavedSound::kFlag, "0", "0"},
-      {kSavedVoicemailToneEnabled, phone, "VoicemailToneEnabled", SavedSound::kFlag, "0", "1"},
-      {kSavedPlayNewMailSound, mail, "PlayNewMailSound", SavedSound::kFlag, "0", "1"},
-      {kSavedPlaySentMailSound, mail, "PlaySentMailSound", SavedSound::kFlag, "0", "1"},
-      {kSavedKeyboard, sounds, "keyboard", SavedSound::kFlag, "0", "1"},
+      {kSavedRingtone, kSpringBoardPreferencesPath, kRingtoneKey, SavedSound::kText, kSilentRingtone, ""},
+      {kSavedRingVibrate, kSpringBoardPreferencesPath, kRingVibrateKey, SavedSound::kNumber, "0", "0"},
+      {kSavedCalendarAlarm, kSpringBoardPreferencesPath, kCalendarAlarmKey, SavedSound::kText, "", ""},
+      {kSavedSmsSound, kSpringBoardPreferencesPath, kSmsSoundKey, SavedSound::kNumber, "1", "0"},
+      {kSavedLockUnlock, kSpringBoardPreferencesPath, kLockUnlockKey, SavedSound::kFlag, "0", "0"},
+      {kSavedVoicemailToneEnabled, kPhonePreferencesPath, kVoicemailToneEnabledKey, SavedSound::kFlag, "0", "1"},
+      {kSavedPlayNewMailSound, kMailPreferencesPath, kPlayNewMailSoundKey, SavedSound::kFlag, "0", "1"},
+      {kSavedPlaySentMailSound, kMailPreferencesPath, kPlaySentMailSoundKey, SavedSound::kFlag, "0", "1"},
+      {kSavedKeyboard, kSoundsPreferencesPath, kKeyboardKey, SavedSound::kFlag, "0", "1"},
   };
   return table;
 }
@@ -126,8 +123,9 @@ std::optional<std::string> currentValue(const NSMutableDictionary& preferences, 
 bool hasSavedCopy(const SavedSound& sound) {
   if (sound.type == SavedSound::kText) {
     char* text = readPlistString(sound.savedKey);
+    bool present = text != nullptr;
     std::free(text);
-    return text != nullptr;
+    return present;
   }
   int32_t number = 0;
   return readPlistNumber(sound.savedKey, &number);
