@@ -22,6 +22,7 @@
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Launcher.h"
+#include "phonesim/SettingsJournal.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/FileWrites.h"
 
@@ -124,9 +125,16 @@ int bootCommand(const std::string& root) {
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
   std::vector<Child> children;
-  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) return 1;
-  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
+  // The journal starts with the settings as the phone boots with them, before any program runs.
+  std::string booted = recordBoot();
   static volatile std::sig_atomic_t stopLauncher = 0;
+  std::thread journal([booted] { recordSettingsChanges(booted, &stopLauncher); });
+  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) {
+    stopLauncher = 1;
+    journal.join();
+    return 1;
+  }
+  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
   std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
 
   for (;;) {
@@ -140,6 +148,7 @@ int bootCommand(const std::string& root) {
   }
   stopLauncher = 1;
   launcher.join();
+  journal.join();
   stopChildren(&children);
   return 0;
 }

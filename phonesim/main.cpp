@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
   LogOptions logOptions;
   ExplainOptions explain;
-  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment, by the daemon's rules");
+  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment: what it recorded then, the daemon's rules");
   explainCommandLine->add_option("ROOT", explain.root, "device root directory")->required();
   explainCommandLine->add_option("--at", explain.at, kMomentForms)->capture_default_str();
   explainCommandLine->add_option("--from", explain.from, "first moment of the events listed (default: the day of --at)");
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   explainCommandLine->add_flag("--json", explain.json, "the same facts as one JSON object");
 
   TimelineOptions timeline;
-  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon runs");
+  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon passes");
   timelineCommandLine->add_option("ROOT", timeline.root, "device root directory")->required();
   timelineCommandLine->add_option("--from", timeline.from, "start of the span (default: today)");
   timelineCommandLine->add_option("--to", timeline.to, "end of the span");
