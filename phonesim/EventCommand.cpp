@@ -15,6 +15,7 @@
 #include "phonesim/PrintableText.h"
 #include "DeviceRoot.h"
 #include "phonesim/Moment.h"
+#include "phonesim/PhoneCalendars.h"
 #include "daemon/CalendarRow.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -71,21 +72,6 @@ bool tableExists(sqlite3* db, const char* name) {
   if (!query) return false;
   sqlite3_bind_text(query.get(), 1, name, -1, SQLITE_STATIC);
   return sqlite3_step(query.get()) == SQLITE_ROW;
-}
-
-struct Calendar {
-  int id;
-  std::string title;
-};
-
-std::vector<Calendar> calendars(sqlite3* db) {
-  std::vector<Calendar> found;
-  Statement query(db, "SELECT rowid, title FROM calendar ORDER BY rowid");
-  while (query && sqlite3_step(query.get()) == SQLITE_ROW) {
-    const unsigned char* title = sqlite3_column_text(query.get(), 1);
-    found.push_back({sqlite3_column_int(query.get(), 0), title ? reinterpret_cast<const char*>(title) : ""});
-  }
-  return found;
 }
 
 // The daemon's verdict on the event's row: its own row test for the calendar, the availability
@@ -151,16 +137,11 @@ int eventCommand(const EventOptions& options) {
   if (db.get() == nullptr) return fail(std::string("cannot open the calendar database: ") + openError);
   sqlite3_busy_timeout(db.get(), 5000);
 
-  std::vector<Calendar> known = calendars(db.get());
-  const Calendar* chosen = nullptr;
-  std::string calendarList;
-  for (const Calendar& calendar : known) {
-    if (calendar.id == options.calendar) chosen = &calendar;
-    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + terminalText(calendar.title) + "\"";
-  }
+  std::vector<PhoneCalendar> known = phoneCalendars(db.get());
+  const PhoneCalendar* chosen = findCalendar(known, options.calendar);
   if (chosen == nullptr) {
     return misuse("there is no calendar " + std::to_string(options.calendar) + "; the calendars are " +
-                (calendarList.empty() ? "none" : calendarList));
+                  listOfCalendars(known));
   }
 
   const char* table = tableExists(db.get(), "CalendarItem") ? "CalendarItem" : "event";

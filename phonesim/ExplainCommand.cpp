@@ -20,6 +20,7 @@
 #include "phonesim/PhoneHistory.h"
 #include "phonesim/PhoneState.h"
 #include "phonesim/PrintableText.h"
+#include "phonesim/SystemLogFile.h"
 #include "phonesim/SettingsJournal.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
@@ -281,9 +282,10 @@ int explainCommand(const ExplainOptions& options) {
   const SettingsJournal journal = readSettingsJournal(simRead(kSettingsJournal), static_cast<double>(now));
   if (e.when == When::Past) e.record = settingsAt(journal, static_cast<double>(e.at), &e.unreached);
   e.then = e.record ? stateFromSettings(e.record->settings, e.record->marker) : e.today;
-  std::string log;
-  readWholeFile(devicePath(kSystemLogPath), &log);
-  const PhoneHistory history = readHistory(log, now);
+  std::string logError;
+  const LogSpan log = readSystemLogSpan(std::min(e.from, e.at), now, &logError);
+  if (!log.cut.empty()) std::fprintf(stderr, "phonesim explain: %s\n", log.cut.c_str());
+  const PhoneHistory history = readHistory(log.text, now);
 
   e.version = systemVersionText();
   e.table = std::atoi(e.version.c_str()) < 5 ? "event" : "CalendarItem";
@@ -328,7 +330,7 @@ int explainCommand(const ExplainOptions& options) {
     // program ever ran was never silenced.
     if (e.record) e.silenced = e.record->marker;
     else if (history.logBegins > 0 && history.logBegins <= e.at) e.silenced = e.lived.has_value();
-    else if (log.empty() && !e.today.marker) e.silenced = false;
+    else if (log.text.empty() && !e.today.marker) e.silenced = false;
   } else if (e.when == When::Now) {
     e.silenced = e.today.marker;
   } else {

@@ -50,6 +50,8 @@ TEST_P(Agreement, ExplainSaysWhatTheDaemonDoes) {
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\n");
   chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
   const std::map<std::string, std::string> zone = {{"TZ", c.zone}};
+  // The phone lives in the case's zone; explain reads its times there.
+  ASSERT_TRUE(phone.run({"phonesim", "init", phone.root(), "--tz", c.zone}).exited(0));
   // Explain and the daemon both at the moment, on the real clock's pace from the very second
   // (the repeated hour has no local name of its own: from an offset).
   std::string clock = c.zone == kTestTimeZone ? "@" + localTimeStamp(c.at) : "+" + std::to_string(c.at - time(nullptr));

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-// The forms in one line, for an option's help.
+// The forms in one line, for messages.
 extern const char kMomentForms[];
 // The forms and the exit statuses, one page, for the help of every command that takes a time.
 extern const char kMomentHelp[];

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <unordered_map>
 
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/PlistNesting.h"
@@ -54,14 +55,24 @@ Json jsonAt(plist_t node, int depth) {
     }
     case PLIST_DICT: {
       if (depth >= kDeepestPropertyList) return nullptr;
+      // An ordered JSON object finds a key by walking its members: with an index beside it,
+      // a dictionary of n keys is built in n steps, not n².
       Json object = Json::object();
+      auto& members = static_cast<Json::object_t::Container&>(object.get_ref<Json::object_t&>());
+      std::unordered_map<std::string, size_t> place;
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       char* key = nullptr;
       plist_t value = nullptr;
       for (plist_dict_next_item(node, it, &key, &value); value != nullptr;
            plist_dict_next_item(node, it, &key, &value)) {
-        object[key ? key : ""] = jsonAt(value, depth + 1);
+        std::string name = key ? key : "";
+        auto [at, added] = place.try_emplace(name, members.size());
+        if (added) {
+          members.emplace_back(name, jsonAt(value, depth + 1));
+        } else {
+          members[at->second].second = jsonAt(value, depth + 1);  // a repeated key: the last value, as before
+        }
         free(key);
         key = nullptr;
       }

@@ -16,8 +16,10 @@
 
 #include "Commands.h"
 #include "phonesim/PrintableText.h"
+#include "daemon/CalendarRow.h"
 #include "phonesim/ClosestName.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/PhoneCalendars.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
@@ -137,6 +139,20 @@ std::optional<Change> parseAssignment(const std::string& assignment, bool force,
   return change;
 }
 
+// Why the calendar `id` cannot be watched, or "" when it can: 0 watches them all, any other
+// value must be a calendar of the phone.
+std::string unwatchableCalendar(int32_t id) {
+  if (id == 0) return "";
+  const char* openError = nullptr;
+  sqlite3* db = openCalendarDatabase(&openError);
+  if (db == nullptr) return std::string("the calendars cannot be read (") + openError + ") to check CalendarID";
+  std::vector<PhoneCalendar> calendars = phoneCalendars(db);
+  sqlite3_close(db);
+  if (findCalendar(calendars, id) != nullptr) return "";
+  return "there is no calendar " + std::to_string(id) + "; the calendars are " + listOfCalendars(calendars) +
+         " (0 watches all of them; --force stores it anyway)";
+}
+
 // A stored value as the user would type it; "absent" for none.
 std::string describe(const NSMutableDictionary& settings, const std::string& key) {
   plist_t value = settings.objectForKey(key.c_str());
@@ -190,6 +206,13 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
       changes.push_back(*change);
     } else {
       std::fprintf(stderr, "phonesim set: %s\n", terminalText(error).c_str());
+      mistaken = true;
+    }
+  }
+  for (const Change& change : changes) {
+    if (change.key != kCalendarID || !change.integer || force) continue;
+    if (std::string error = unwatchableCalendar(*change.integer); !error.empty()) {
+      std::fprintf(stderr, "phonesim set: %s\n", error.c_str());
       mistaken = true;
     }
   }

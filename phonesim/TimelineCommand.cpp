@@ -17,7 +17,6 @@
 #include <sstream>
 
 #include "Commands.h"
-#include "phonesim/PrintableText.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
@@ -25,6 +24,7 @@
 #include "phonesim/PhoneState.h"
 #include "phonesim/SettingsJournal.h"
 #include "phonesim/PrintableText.h"
+#include "phonesim/SystemLogFile.h"
 #include "phonesim/TimeAxis.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/FileWrites.h"
@@ -362,9 +362,11 @@ int timelineCommand(const TimelineOptions& options) {
   sqlite3_close(db);
   if (!error.empty()) std::fprintf(stderr, "phonesim timeline: the calendar cannot be read: %s\n", error.c_str());
 
-  std::string log;
-  readWholeFile(devicePath(kSystemLogPath), &log);
-  PhoneHistory history = readHistory(log, std::min(now, to));
+  std::string logError;
+  LogSpan log = readSystemLogSpan(from, to, &logError);
+  if (!logError.empty()) std::fprintf(stderr, "phonesim timeline: no log to draw the phone's history from: %s\n", logError.c_str());
+  if (!log.cut.empty()) std::fprintf(stderr, "phonesim timeline: %s\n", log.cut.c_str());
+  PhoneHistory history = readHistory(log.text, std::min(now, to));
   // Only what the phone lived is compared: the span's past, while it was on (booted, by the
   // journal; or all of it for a phone whose programs were only ever run by hand).
   const time_t lived = std::min(now, to);
