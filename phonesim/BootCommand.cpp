@@ -31,8 +31,6 @@ extern char** environ;
 namespace {
 
 constexpr const char* kInstalledDaemon = "/Applications/Mutaro.app/Mutarod";
-// Held (flock) by the phone's boot while it runs.
-constexpr const char* kBootLockPath = "/private/var/sim/boot.lock";
 
 struct Child {
   std::string name;
@@ -151,7 +149,7 @@ int bootCommand(const std::string& root, double speed) {
     journal.join();
     return 1;
   }
-  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
+  // Beside SpringBoard, the launcher runs the daemon's launch job.
   std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
 
   for (;;) {

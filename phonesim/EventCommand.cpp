@@ -14,6 +14,7 @@
 #include "Commands.h"
 #include "phonesim/PrintableText.h"
 #include "DeviceRoot.h"
+#include "phonesim/DaemonLooks.h"
 #include "phonesim/Moment.h"
 #include "phonesim/PhoneCalendars.h"
 #include "daemon/CalendarRow.h"
@@ -128,7 +129,7 @@ int eventCommand(const EventOptions& options) {
     if (__builtin_mul_overflow(*options.count - 1, *options.every, &lastEnd) ||
         __builtin_add_overflow(lastEnd, end, &lastEnd) || lastEnd > kLatestDaemonMoment) {
       return misuse("the last occurrence would end after " + dateDescription(kLatestDaemonMoment) +
-                    ", beyond what the calendar's 32-bit seconds can hold");
+                    ", beyond the years the phone's dates can hold");
     }
   }
 
@@ -205,6 +206,10 @@ int eventCommand(const EventOptions& options) {
     std::cout << "  " << *options.count << " occurrences, every " << *options.every << " s; the last starts "
               << localTimeStamp(last) << "\n";
   }
-  std::cout << "  silences the phone: " << verdict(db.get(), table, eventId, options) << "\n";
+  std::string answer = verdict(db.get(), table, eventId, options);
+  if (answer.starts_with("yes") && !phoneBooted()) answer += "; but only on a booted phone, and this one is not booted";
+  std::cout << "  silences the phone: " << answer << "\n";
+  DaemonLook look = whenDaemonLooks(time(nullptr));
+  std::cout << "  the daemon looks: " << look.when << "; " << look.why << "\n";
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "daemon/NextWake.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DaemonForecast.h"
+#include "phonesim/DaemonLooks.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
 #include "phonesim/PhoneHistory.h"
@@ -162,7 +163,7 @@ struct Explanation {
   std::optional<DaemonPass> lastPass, nextPass;
   bool running = false, calendarLocked = false;
   Action action;
-  int32_t next = 0;  // the wake the daemon would schedule
+  time_t next = 0;  // the wake the daemon would schedule
   std::optional<CalendarEntry> giver;
   std::optional<time_t> scheduled;
   bool agree = true;
@@ -201,6 +202,9 @@ void printJson(const Explanation& e) {
                                         : Json()},
                 {"scheduledWake", e.scheduled ? Json{{"time", localTimeStamp(*e.scheduled)}, {"seconds", *e.scheduled}} : Json()},
                 {"wakesAgree", e.agree}};
+  DaemonLook look = whenDaemonLooks(e.now);
+  facts["booted"] = phoneBooted();
+  facts["daemonLooks"] = {{"when", look.when}, {"why", look.why}};
   if (!e.error.empty()) facts["calendarError"] = e.error;
   std::cout << facts.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
 }
@@ -239,6 +243,8 @@ void printText(const Explanation& e) {
     if (e.when == When::Now) {
       std::printf("  Scheduled now:  %s%s\n", e.scheduled ? clock(*e.scheduled).c_str() : "none", e.agree ? "" : "  << differs");
     }
+    DaemonLook look = whenDaemonLooks(e.now);
+    std::printf("  It looks next:  %s\n  (%s)\n", clipColumns(look.when, 62).c_str(), clipColumns(look.why, 74).c_str());
   }
   std::printf("Sounds back  %s\n", clipColumns(e.back, 67).c_str());
   // What today's settings say of the same moment, where they differ from those then.

@@ -7,6 +7,7 @@
 
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/PlistNesting.h"
+#include "platform/Foundation/PropertyList.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -36,9 +37,7 @@ Json jsonAt(plist_t node, int depth) {
       return text ? std::string(text, static_cast<size_t>(length)) : std::string();
     }
     case PLIST_DATE: {
-      int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      return iso8601(static_cast<time_t>(seconds) + kReferenceDateOffset);
+      return iso8601(plistDateUnixSeconds(node));
     }
     case PLIST_DATA: {
       uint64_t length = 0;

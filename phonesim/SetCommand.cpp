@@ -21,6 +21,8 @@
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/PhoneCalendars.h"
 #include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/notify/notify.h"
+#include "settings-store/SettingsChanged.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
@@ -52,6 +54,7 @@ constexpr KnownKey kSettingsTable[] = {
     {kUpdatedExit, KeyType::Text},             {kUpdatedNextWait1Found, KeyType::Text},
     {kUpdatedNextWait2Found, KeyType::Text},   {kUpdatedAutoWake, KeyType::Text},
     {kUpdatedSilent, KeyType::Text},           {kUpdatedRevert, KeyType::Text},
+    {kSilencedCheckedAt, KeyType::Text},
 };
 
 // One KEY=VALUE, parsed. No value: the key is removed.
@@ -247,5 +250,11 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
     return 1;
   }
   for (const std::string& line : report) std::printf("%s\n", terminalText(line).c_str());
+  // As the application does, the daemon is told of the changes it must act on at once.
+  if (std::any_of(changes.begin(), changes.end(), [](const Change& change) {
+        return change.key == kCalendarID || change.key == kEnabledSwitch || change.key == kDisableEventSwitch;
+      })) {
+    notify_post(kSettingsChangedNotification);
+  }
   return 0;
 }
