@@ -133,7 +133,8 @@ class Phone {
 
   // The phone's state: `phonesim status --json`.
   json status() const;
-  Sounds sounds() const;
+  // The volume taken from `status` when given, else from a new one.
+  Sounds sounds(const json* status = nullptr) const;
   // The phone's system log, and how many of its lines end in "] `message`".
   std::string log() const;
   int count(const std::string& message) const;
