@@ -7,9 +7,9 @@ namespace {
 constexpr time_t kWithin = 15;           // a boundary's silence or release is due this late
 constexpr time_t kMismatchLasting = 20;  // a marker and a silence that disagree longer than a procedure
 constexpr time_t kAssertionLimit = 120;
-// The revert gives the sounds back in steps after it removes the marker: 5 s of its own pauses,
-// and the programs it starts.
-constexpr time_t kRevertLength = 15;
+// A procedure changes the sounds in steps after it creates or removes the marker: 5 s of its
+// own pauses, and the programs it starts.
+constexpr time_t kProcedureLength = 15;
 
 bool disturbed(const std::vector<Span>& spans, const std::vector<Played>& played, time_t from, time_t to) {
   return std::any_of(played.begin(), played.end(), [&](const Played& p) {
@@ -48,12 +48,15 @@ void checkSpans(const std::vector<Span>& spans, const std::vector<Observation>& 
         releasedSeen = true;
         verdict->releaseDelays.push_back(static_cast<int>(o.at - span.end));
       }
+      // The procedure begins within 15 s of the boundary and is done within its own length.
       std::string broken;
-      if (o.at >= span.start + kWithin && o.at < span.end && !applied) {
-        broken = "not silenced 15 s after the start of a qualifying event";
+      if (o.at >= span.start + kWithin && o.at < span.end && !o.marker) {
+        broken = "no marker 15 s after the start of a qualifying event";
+      } else if (o.at >= span.start + kWithin + kProcedureLength && o.at < span.end && !o.silenced) {
+        broken = "the sounds not silenced 15 s after the start of a qualifying event and the silence's length";
       } else if (o.at >= span.end + kWithin && o.at <= releaseUntil && o.marker) {
         broken = "the marker still there 15 s after the end of a qualifying event";
-      } else if (o.at >= span.end + kWithin + kRevertLength && o.at <= releaseUntil && o.silenced) {
+      } else if (o.at >= span.end + kWithin + kProcedureLength && o.at <= releaseUntil && o.silenced) {
         broken = "the sounds not given back 15 s after the end of a qualifying event and the revert's length";
       }
       if (!broken.empty()) {

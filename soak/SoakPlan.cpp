@@ -47,7 +47,7 @@ time_t planMorning(Drawer& draw, int dayIndex, time_t from, std::vector<PlannedE
     t = std::max(t, end);
   };
   for (int shape : shapes) {
-    time_t start = t + draw.between(2, 4) * kMinute;
+    time_t start = t + draw.between(1, 3) * kMinute;
     time_t length = draw.between(2, 4) * kMinute, second = draw.between(2, 4) * kMinute;
     switch (shape) {
       case 0: add("meeting", start, start + length, 0, std::nullopt, 1); break;
@@ -97,8 +97,8 @@ Plan makePlan(int days, unsigned seed, const std::vector<ActionKind>& kinds) {
   PlannedEvent focus{"focus (daily)", 0, 0, 1, "focus !silent", 2};
   for (int day = -3; day < days; ++day) {
     time_t midnight = firstMidnight + day * kDaySeconds;
-    if (day >= -1) standup.occurrences.push_back(midnight + 9 * kHour + 3 * kMinute);
-    focus.occurrences.push_back(midnight + 9 * kHour + 50 * kMinute);
+    if (day >= -1) standup.occurrences.push_back(midnight + 9 * kHour + 2 * kMinute);
+    focus.occurrences.push_back(midnight + 9 * kHour + 40 * kMinute);
   }
   standup.start = standup.occurrences[0], standup.end = standup.start + 3 * kMinute;
   focus.start = focus.occurrences[0], focus.end = focus.start + 4 * kMinute;
@@ -111,8 +111,9 @@ Plan makePlan(int days, unsigned seed, const std::vector<ActionKind>& kinds) {
     if (day % 2 == 0) {
       plan.events.push_back({"day " + std::to_string(day + 1) + " all-day", midnight, midnight + kDaySeconds - 1, 0, std::nullopt, 1, true});
     }
-    time_t last = planMorning(draw, day, midnight + 9 * kHour + 8 * kMinute, &plan.events);
-    Day lived{midnight + 8 * kHour + 58 * kMinute, std::max(last, focus.end - focus.start + midnight + 9 * kHour + 50 * kMinute) + 5 * kMinute};
+    time_t last = planMorning(draw, day, midnight + 9 * kHour + 6 * kMinute, &plan.events);
+    time_t focusEnd = midnight + 9 * kHour + 40 * kMinute + focus.end - focus.start;
+    Day lived{midnight + 8 * kHour + 59 * kMinute, std::max(last, focusEnd) + 3 * kMinute};
     plan.days.push_back(lived);
 
     // Actions anchor on the day's events that qualify when every calendar is watched.
