@@ -298,9 +298,12 @@ int main(int argc, char* argv[]) {
   }
   for (const std::string& failure : soak.failures) std::printf("soak: FAILED (seed %u): %s\n", seed, failure.c_str());
   if (!soak.failures.empty()) {
-    std::string kept = "/tmp/soak-" + std::to_string(days) + "-" + std::to_string(seed) + ".log";
-    std::ofstream(kept) << soak.phone.log();
-    std::printf("soak: the phone's log is kept in %s; replay with: scripts/soak %d %u\n", kept.c_str(), days, seed);
+    // The whole phone, its log, consoles and journals, for whoever looks into a failure.
+    std::string kept = "/tmp/soak-" + std::to_string(days) + "-" + std::to_string(seed);
+    std::error_code error;
+    fs::remove_all(kept, error);
+    fs::copy(soak.phone.root(), kept, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    std::printf("soak: the phone is kept in %s; replay with: scripts/soak %d %u\n", kept.c_str(), days, seed);
   }
   return soak.failures.empty() ? 0 : 1;
 }
