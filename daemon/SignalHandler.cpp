@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSLog.h"
 
 namespace {
@@ -122,9 +123,9 @@ void signal_handler(int) {
   size_t length = formatTerminateLine(line, sizeof line, now.tv_sec,
                                       static_cast<int>(now.tv_nsec / 1000000));
   writeAll(STDERR_FILENO, line, length);
-  // Only open, write and close: all of them are safe inside a signal handler.
+  // Only open, fstat, write and close: all of them are safe inside a signal handler.
   if (systemLogPath[0] != '\0') {
-    int systemLog = open(systemLogPath, O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+    int systemLog = openExistingForAppending(systemLogPath);
     if (systemLog >= 0) {
       writeAll(systemLog, line, length);
       close(systemLog);

@@ -23,6 +23,7 @@
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Launcher.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 
 extern char** environ;
 
@@ -103,9 +104,8 @@ int bootCommand(const std::string& root) {
     return 1;
   }
   // One boot per phone: a second launcher would start a second daemon beside the first.
-  std::error_code ignored;
-  std::filesystem::create_directories(devicePath("/private/var/sim"), ignored);
-  int bootLock = open(devicePath(kBootLockPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  makeDirectories(devicePath("/private/var/sim"));
+  int bootLock = openForLocking(devicePath(kBootLockPath), 0666);
   if (bootLock < 0 || flock(bootLock, LOCK_EX | LOCK_NB) != 0) {
     std::fprintf(stderr, "phonesim boot: %s is already booted\n", resolved);
     return 1;

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-// Refuses a folder that holds other things than a phone unless `force` is given.
-int initCommand(const std::string& root, const std::string& iosVersion, bool force);
+// Refuses a folder that holds other things than a phone unless `force` is given. `timeZone`
+// "" keeps the zone a phone already has, or takes the host's.
+int initCommand(const std::string& root, const std::string& iosVersion, const std::string& timeZone, bool force);
 
 enum class StatusForm {
   Auto,     // one screen for a person when standard output is a terminal, else JSON

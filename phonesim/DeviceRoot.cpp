@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "phonesim/PhoneTimeZone.h"
 #include "platform/Foundation/DevicePath.h"
 
 namespace fs = std::filesystem;
@@ -35,12 +36,7 @@ bool useDeviceRoot(const std::string& absoluteRoot) {
     return false;
   }
   setenv("MUTARO_DEVICE_ROOT", absoluteRoot.c_str(), 1);
-  // The phone's programs find the phone's own tools (its killall) before the host's.
-  const char* path = std::getenv("PATH");
-  std::string phoneTools = absoluteRoot + "/usr/bin";
-  if (path == nullptr || std::string(path).rfind(phoneTools + ":", 0) != 0) {
-    setenv("PATH", (phoneTools + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
-  }
+  putPhoneToolsFirst();
   return true;
 }
 
@@ -60,7 +56,7 @@ std::optional<std::string> openPhone(const char* command, const std::string& roo
   const std::string phone = absoluteDeviceRoot(root);
   if (!useDeviceRoot(phone)) return std::nullopt;
   const DeviceRootKind kind = deviceRootKind(phone);
-  if (kind == DeviceRootKind::Phone) return phone;
+  if (kind == DeviceRootKind::Phone) return usePhoneTimeZone(command) ? std::optional(phone) : std::nullopt;
   const char* why = kind == DeviceRootKind::Missing      ? "there is nothing there"
                     : kind == DeviceRootKind::NotAFolder  ? "it is a file, not a folder"
                     : kind == DeviceRootKind::EmptyFolder ? "the folder is empty"

@@ -28,7 +28,8 @@ enum class DeviceRootKind {
 DeviceRootKind deviceRootKind(const std::string& absoluteRoot);
 
 // The start of every command that works on an existing phone (status, boot, set, event, log,
-// app): the phone at `root`, made absolute and put in use with useDeviceRoot(). When there is
+// app): the phone at `root`, made absolute and put in use with useDeviceRoot(), its time zone
+// with usePhoneTimeZone(). When there is
 // no phone there, says so on standard error, headed "phonesim COMMAND:", and returns nothing;
 // `phonesim init` is suggested only where it would not lay a phone over other files.
 std::optional<std::string> openPhone(const char* command, const std::string& root);

@@ -4,17 +4,17 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "DeviceRoot.h"
+#include "phonesim/Moment.h"
 #include "daemon/CalendarRow.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -25,36 +25,23 @@ namespace {
 
 constexpr long long kMostOccurrences = 10000;
 constexpr long long kProgressFrom = 1000;  // occurrences; fewer are added in a blink
-// The calendar keeps signed 32-bit seconds counted from 2001.
-constexpr long long kLatestMoment = std::numeric_limits<int32_t>::max();
-constexpr long long kEarliestMoment = std::numeric_limits<int32_t>::min() + kReferenceDateOffset;
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::cerr << "phonesim event: " << message << "\n";
-  return 1;
+  return status;
 }
 
-std::string outOfRange(const std::string& option, long long when) {
-  std::string edge = when > kLatestMoment ? "after " + dateDescription(kLatestMoment)
-                                          : "before " + dateDescription(kEarliestMoment);
-  return option + " lies " + edge + ", beyond what the calendar's 32-bit seconds can hold";
-}
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
-// "T": Unix seconds, or "+N" / "-N" seconds from now. An error message when it is neither or
-// lies beyond the calendar's range.
-std::string parseMoment(const std::string& option, const std::string& text, time_t now, long long* moment) {
-  bool relative = !text.empty() && (text[0] == '+' || text[0] == '-');
-  errno = 0;
-  char* end = nullptr;
-  long long value = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || end == text.c_str() || *end != '\0') {
-    return option + " " + text + ": give Unix seconds, or +N / -N seconds from now";
-  }
-  if (errno == ERANGE || (relative && __builtin_add_overflow(value, static_cast<long long>(now), &value))) {
-    return outOfRange(option, text[0] == '-' ? kEarliestMoment - 1 : kLatestMoment + 1);
-  }
-  if (value < kEarliestMoment || value > kLatestMoment) return outOfRange(option, value);
-  *moment = value;
+// --start or --end as Unix seconds; an error message when it cannot be read or lies beyond
+// what the calendar and the daemon can hold.
+std::string readMoment(const std::string& option, const std::string& text, time_t now, long long* moment) {
+  std::string error;
+  std::optional<time_t> when = parseMoment(text, now, &error);
+  if (!when) return option + " " + error;
+  if (std::string outside = outsideDaemonRange(option, *when); !outside.empty()) return outside;
+  *moment = *when;
   return "";
 }
 
@@ -140,22 +127,22 @@ int eventCommand(const EventOptions& options) {
 
   time_t now = time(nullptr);
   long long start = 0, end = 0;
-  if (std::string error = parseMoment("--start", options.start, now, &start); !error.empty()) return fail(error);
-  if (std::string error = parseMoment("--end", options.end, now, &end); !error.empty()) return fail(error);
-  if (end < start) return fail("--end lies before --start");
-  if (options.every.has_value() != options.count.has_value()) return fail("--every and --count go together");
+  if (std::string error = readMoment("--start", options.start, now, &start); !error.empty()) return misuse(error);
+  if (std::string error = readMoment("--end", options.end, now, &end); !error.empty()) return misuse(error);
+  if (end < start) return misuse("--end lies before --start");
+  if (options.every.has_value() != options.count.has_value()) return misuse("--every and --count go together");
   if (options.every) {
-    if (*options.every <= 0) return fail("--every is the number of seconds between occurrences: a whole number above 0");
-    if (*options.count < 1) return fail("--count is the number of occurrences: at least 1");
+    if (*options.every <= 0) return misuse("--every is the number of seconds between occurrences: a whole number above 0");
+    if (*options.count < 1) return misuse("--count is the number of occurrences: at least 1");
     if (*options.count > kMostOccurrences) {
-      return fail("--count " + std::to_string(*options.count) + ": at most " + std::to_string(kMostOccurrences) +
+      return misuse("--count " + std::to_string(*options.count) + ": at most " + std::to_string(kMostOccurrences) +
                   " occurrences at once");
     }
     long long lastEnd = 0;
     if (__builtin_mul_overflow(*options.count - 1, *options.every, &lastEnd) ||
-        __builtin_add_overflow(lastEnd, end, &lastEnd) || lastEnd > kLatestMoment) {
-      return fail("the last occurrence would end after " + dateDescription(kLatestMoment) +
-                  ", beyond what the calendar's 32-bit seconds can hold");
+        __builtin_add_overflow(lastEnd, end, &lastEnd) || lastEnd > kLatestDaemonMoment) {
+      return misuse("the last occurrence would end after " + dateDescription(kLatestDaemonMoment) +
+                    ", beyond what the calendar's 32-bit seconds can hold");
     }
   }
 
@@ -169,10 +156,10 @@ int eventCommand(const EventOptions& options) {
   std::string calendarList;
   for (const Calendar& calendar : known) {
     if (calendar.id == options.calendar) chosen = &calendar;
-    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + calendar.title + "\"";
+    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + terminalText(calendar.title) + "\"";
   }
   if (chosen == nullptr) {
-    return fail("there is no calendar " + std::to_string(options.calendar) + "; the calendars are " +
+    return misuse("there is no calendar " + std::to_string(options.calendar) + "; the calendars are " +
                 (calendarList.empty() ? "none" : calendarList));
   }
 
@@ -228,8 +215,8 @@ int eventCommand(const EventOptions& options) {
 
   const std::string from = localTimeStamp(start), to = localTimeStamp(end);
   const bool sameDay = from.compare(0, 10, to, 0, 10) == 0;
-  std::cout << "Event " << eventId << " \"" << options.title << "\" added to calendar " << chosen->id << " \""
-            << chosen->title << "\"\n"
+  std::cout << "Event " << eventId << " \"" << terminalText(options.title) << "\" added to calendar " << chosen->id
+            << " \"" << terminalText(chosen->title) << "\"\n"
             << "  from " << from << " to " << (sameDay ? to.substr(11) : to)
             << " local time" << (options.allDay ? ", all day" : "") << "\n";
   if (options.every) {

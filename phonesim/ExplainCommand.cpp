@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "daemon/CalendarRow.h"
 #include "daemon/NextWake.h"
 #include "phonesim/CalendarVerdicts.h"
@@ -100,10 +101,13 @@ Json entryJson(const CalendarEntry& entry) {
           {"occurrence", entry.occurrence}, {"qualifies", entry.qualifies}, {"verdict", entry.verdict}};
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim explain: %s\n", message.c_str());
-  return 1;
+  return status;
 }
+
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
 }  // namespace
 
@@ -111,11 +115,14 @@ int explainCommand(const ExplainOptions& options) {
   std::optional<std::string> phone = openPhone("explain", options.root);
   if (!phone) return 1;
   const time_t now = time(nullptr);
-  std::optional<time_t> at = parseMoment(options.at, now);
-  if (!at) return fail("--at " + options.at + ": give now, +N or -N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM");
-  std::optional<time_t> from = options.from.empty() ? startOfDay(*at) : parseMoment(options.from, now);
-  std::optional<time_t> to = options.to.empty() ? startOfDay(*at) + 86399 : parseMoment(options.to, now);
-  if (!from || !to) return fail("--from/--to: give moments as for --at");
+  std::string error;
+  std::optional<time_t> at = parseMoment(options.at, now, &error);
+  if (!at) return misuse("--at " + error);
+  if (std::string outside = outsideDaemonRange("--at " + localTimeStamp(*at), *at); !outside.empty()) return misuse(outside);
+  time_t from = 0, to = 0;
+  if (!parseSpan(options.from, options.to, now, startOfDay(*at), startOfDay(*at) + 86399, &from, &to, &error)) {
+    return misuse(error);
+  }
 
   const PhoneState state = readState();
   const std::string version = systemVersionText();
@@ -126,8 +133,8 @@ int explainCommand(const ExplainOptions& options) {
     sqlite3_close(db);
     return fail("cannot read the calendar: " + message);
   }
-  std::string error;
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, state.calendarChoice, *from, *to, *at, &error);
+  error.clear();
+  std::vector<CalendarEntry> entries = calendarEntries(db, table, state.calendarChoice, from, to, *at, &error);
   DaemonForecast forecast(*phone);
   bool running = forecast.eventRunning(*at);
   Action action = daemonAction(state, running, forecast.calendarLocked());
@@ -138,7 +145,7 @@ int explainCommand(const ExplainOptions& options) {
     if (entry.qualifies && (action.inEventAfter ? entry.end : entry.start) == next) giver = entry;
   }
   std::string watched = state.calendarChoice == 0 ? "all calendars" : "calendar " + std::to_string(state.calendarChoice) +
-                                                                           " \"" + calendarTitle(db, state.calendarChoice) + "\"";
+                                                                           " \"" + terminalText(calendarTitle(db, state.calendarChoice)) + "\"";
   sqlite3_close(db);
   std::optional<time_t> scheduled;
   for (const ScheduledWake& wake : simulatedWakes()) {
@@ -162,28 +169,28 @@ int explainCommand(const ExplainOptions& options) {
                   {"scheduledWake", scheduled ? Json{{"time", localTimeStamp(*scheduled)}, {"seconds", *scheduled}} : Json()},
                   {"wakesAgree", agree}};
     if (!error.empty()) facts["calendarError"] = error;
-    std::cout << facts.dump(2) << "\n";
+    std::cout << facts.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     return 0;
   }
 
-  std::printf("At %s on %s (iOS %s, events in %s)\n", localTimeStamp(*at).c_str(), phone->c_str(), version.c_str(),
+  std::printf("At %s on %s (iOS %s, events in %s)\n", localTimeStamp(*at).c_str(), terminalText(*phone).c_str(), terminalText(version).c_str(),
               table.c_str());
   std::printf("  Mutaro %s · EventInProgress %s · DisableEventSwitch %s · %s · watching %s\n",
               state.enabled ? "enabled" : "disabled",
               state.inProgress ? (*state.inProgress ? "true" : "false") : "missing", state.released ? "true" : "false",
               state.marker ? "silenced (marker present)" : "not silenced", watched.c_str());
-  std::printf("\nEvents from %s to %s:\n", localTimeStamp(*from).c_str(), localTimeStamp(*to).c_str());
+  std::printf("\nEvents from %s to %s:\n", localTimeStamp(from).c_str(), localTimeStamp(to).c_str());
   if (!error.empty()) std::printf("  the calendar cannot be read: %s\n", error.c_str());
   if (entries.empty() && error.empty()) std::printf("  none\n");
   for (const CalendarEntry& entry : entries) {
     std::string markers = markersIn(entry.notes);
-    std::printf("  %s–%s  %-22.22s cal %d  %-4s %-13s %s%s\n", clock(entry.start).c_str(), clock(entry.end).c_str(),
-                entry.title.c_str(), entry.calendar, entry.availability == 0 ? "busy" : "free", markers.c_str(),
+    std::printf("  %s–%s  %s cal %d  %-4s %-13s %s%s\n", clock(entry.start).c_str(), clock(entry.end).c_str(),
+                fitColumns(entry.title, 22).c_str(), entry.calendar, entry.availability == 0 ? "busy" : "free", markers.c_str(),
                 entry.verdict.c_str(), entry.occurrence ? " (occurrence)" : "");
   }
   std::printf("\nAt %s the daemon would: %s — %s.\n", clock(*at).c_str(), action.what.c_str(), action.why.c_str());
   std::printf("Next wake it would schedule: %s", next > 0 ? localTimeStamp(next).c_str() : "none");
-  if (giver) std::printf(", the %s of \"%s\"", action.inEventAfter ? "end" : "start", giver->title.c_str());
+  if (giver) std::printf(", the %s of \"%s\"", action.inEventAfter ? "end" : "start", terminalText(giver->title).c_str());
   std::printf("\nWake scheduled now:          %s%s\n", scheduled ? localTimeStamp(*scheduled).c_str() : "none",
               agree ? "" : "   << differs from the daemon's answer");
   return 0;

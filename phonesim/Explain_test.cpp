@@ -47,7 +47,7 @@ TEST_P(Agreement, ExplainSaysWhatTheDaemonDoes) {
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\n");
   chmod(phone.at(std::string(kBundleDirectory) + "/Mutarodh").c_str(), 0755);
   const std::map<std::string, std::string> zone = {{"TZ", c.zone}};
-  Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", std::to_string(c.at), "--json"},
+  Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", "@" + std::to_string(c.at), "--json"},
                                 {.environment = zone});
   ASSERT_TRUE(explained.exited(0)) << explained.err;
   json says = json::parse(explained.out);

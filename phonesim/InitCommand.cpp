@@ -1,4 +1,4 @@
-// phonesim init ROOT [--ios VERSION]: lays out a phone in ROOT and installs the deliverables.
+// phonesim init ROOT [--ios VERSION] [--tz ZONE]: lays out a phone in ROOT and installs the deliverables.
 //
 // A second init of the same root refreshes what installation places (the programs and data
 // files of the bundle, the extension and its filter, the launcher's job, the GraphicsServices
@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -21,8 +20,10 @@
 #include "Commands.h"
 #include "bundle-tools/CafFile.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/PhoneTimeZone.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/PropertyList.h"
@@ -65,25 +66,12 @@ void makeDirectory(const std::string& phonePath) {
   if (error) throw InitError("cannot create " + devicePath(phonePath) + ": " + error.message());
 }
 
-void setMode(const std::string& phonePath, mode_t mode) {
-  chmod(devicePath(phonePath).c_str(), mode);
-}
+void setMode(const std::string& phonePath, mode_t mode) { changeMode(devicePath(phonePath), mode); }
 
 void writeFileAtomically(const std::string& phonePath, const std::string& contents, mode_t mode) {
   makeDirectory(fs::path(phonePath).parent_path().string());
   std::string target = devicePath(phonePath);
-  std::string temporary = target + ".phonesim-new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << contents;
-    out.close();
-    if (!out) throw InitError("cannot write " + temporary);
-  }
-  chmod(temporary.c_str(), mode);
-  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw InitError("cannot replace " + target);
-  }
+  if (!replaceFile(target, mode, contents)) throw InitError("cannot replace " + target);
 }
 
 void writePlist(const std::string& phonePath, plist_t root, mode_t mode) {
@@ -250,7 +238,7 @@ void createCalendarDatabase(int versionMajor) {
     throw;
   }
   sqlite3_close(database);
-  chmod(path.c_str(), kSharedFileMode);
+  changeMode(path, kSharedFileMode);
 }
 
 void writeWakeSchedule() {
@@ -295,6 +283,14 @@ void installApplicationBundle(std::vector<std::string>* missing) {
 void installPhoneTools(std::vector<std::string>* missing) {
   makeDirectory("/usr/bin");
   if (!installBuilt("killall", "/usr/bin", kProgramMode)) missing->push_back("killall");
+  // One program that takes the name it is run under.
+  fs::path fileTools = fs::path(binDirectory()) / "filetools";
+  std::error_code error;
+  if (!fs::is_regular_file(fileTools, error)) {
+    missing->push_back("filetools");
+    return;
+  }
+  for (const char* tool : {"touch", "cp", "chmod", "chown"}) installFile(fileTools, std::string("/usr/bin/") + tool, kProgramMode);
 }
 
 void installExtension(std::vector<std::string>* missing) {
@@ -341,7 +337,7 @@ void printList(const char* heading, const std::vector<std::string>& names) {
 
 }  // namespace
 
-int initCommand(const std::string& root, const std::string& iosVersion, bool force) {
+int initCommand(const std::string& root, const std::string& iosVersion, const std::string& timeZone, bool force) {
   const std::string phone = absoluteDeviceRoot(root);
   if (!isSafeDeviceRoot(phone)) {
     std::fprintf(stderr,
@@ -367,6 +363,15 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
     return 2;
   }
 
+  if (!useDeviceRoot(phone)) return 2;
+  // A refreshed phone keeps its zone unless another is asked for.
+  const std::string zone = !timeZone.empty() ? timeZone : recordedTimeZone().value_or(hostTimeZone());
+  if (!isKnownTimeZone(zone)) {
+    std::fprintf(stderr, "phonesim init: \"%s\"%s is not a time zone this machine knows (see /usr/share/zoneinfo, e.g. Europe/Berlin)%s\n",
+                 printable(zone).c_str(), timeZone.empty() ? " (the host's)" : "", timeZone.empty() ? "; give --tz ZONE" : "");
+    return 2;
+  }
+
   std::error_code error;
   fs::create_directories(phone, error);
   if (error || !fs::is_directory(phone)) {
@@ -374,7 +379,6 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
                  error ? error.message().c_str() : "not a directory");
     return 1;
   }
-  if (!useDeviceRoot(phone)) return 2;
 
   std::vector<std::string> missing;
   try {
@@ -390,11 +394,12 @@ int initCommand(const std::string& root, const std::string& iosVersion, bool for
     installExtension(&missing);
     installLaunchDaemon();
     installDefaultSettings();
+    writeFileAtomically(kPhoneTimeZonePath, zone + "\n", kDataFileMode);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "phonesim init: %s\n", failure.what());
     return 1;
   }
-  std::printf("phonesim: phone with iOS %s ready in %s\n", iosVersion.c_str(), phone.c_str());
+  std::printf("phonesim: phone with iOS %s ready in %s (time zone %s)\n", iosVersion.c_str(), phone.c_str(), zone.c_str());
   printList("phonesim: not built yet, not installed:", missing);
   return 0;
 }

@@ -15,6 +15,7 @@
 
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ pid_t startDaemon(const std::string& root) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  int out = open(console.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  int out = openForAppending(console.c_str(), 0644);
   if (out >= 0) {
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);

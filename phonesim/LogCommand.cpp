@@ -12,7 +12,9 @@
 #include <string>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/Moment.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
@@ -32,22 +34,6 @@ bool hasStamp(const std::string& line) {
     if (digit != !(i == 4 || i == 7 || i == 10 || i == 13 || i == 16)) return false;
   }
   return true;
-}
-
-// --since as the stamp it is compared with: "HH:MM[:SS]" today, "YYYY-MM-DD HH:MM[:SS]", or
-// "-N" seconds before now. Empty when the text is none of them.
-std::string sinceStamp(const std::string& since) {
-  time_t now = time(nullptr);
-  if (since.size() > 1 && since[0] == '-') {
-    char* end = nullptr;
-    long long seconds = std::strtoll(since.c_str() + 1, &end, 10);
-    return *end == '\0' && seconds >= 0 ? localTimeStamp(now - static_cast<time_t>(seconds)) : "";
-  }
-  std::string text = since.size() <= 8 ? localTimeStamp(now).substr(0, 11) + since : since;
-  if (text.size() == 16) text += ":00";
-  struct tm parts = {};
-  const char* end = strptime(text.c_str(), "%Y-%m-%d %H:%M:%S", &parts);
-  return end != nullptr && *end == '\0' && text.size() == kStampLength ? text : "";
 }
 
 class Filter {
@@ -81,7 +67,7 @@ void printNewLines(std::FILE* log, Filter* filter, std::string* partial) {
     size_t start = 0;
     for (size_t end; (end = partial->find('\n', start)) != std::string::npos; start = end + 1) {
       std::string line = partial->substr(start, end - start);
-      if (filter->keeps(line)) std::printf("%s\n", line.c_str());
+      if (filter->keeps(line)) std::printf("%s\n", terminalText(line).c_str());
     }
     partial->erase(0, start);
   }
@@ -93,11 +79,16 @@ void printNewLines(std::FILE* log, Filter* filter, std::string* partial) {
 
 int logCommand(const LogOptions& options) {
   if (!openPhone("log", options.root)) return 1;
+  // Stamps are the phone's local time: they compare as texts.
   std::string since;
-  if (!options.since.empty() && (since = sinceStamp(options.since)).empty()) {
-    std::fprintf(stderr, "phonesim log: --since %s: give HH:MM[:SS], \"YYYY-MM-DD HH:MM[:SS]\" or -SECONDS\n",
-                 options.since.c_str());
-    return 2;
+  if (!options.since.empty()) {
+    std::string error;
+    std::optional<time_t> moment = parseMoment(options.since, time(nullptr), &error);
+    if (!moment) {
+      std::fprintf(stderr, "phonesim log: --since %s\n", error.c_str());
+      return 2;
+    }
+    since = localTimeStamp(*moment);
   }
   const std::string path = devicePath(kSystemLogPath);
   std::FILE* log = std::fopen(path.c_str(), "rb");

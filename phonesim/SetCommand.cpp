@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "phonesim/ClosestName.h"
 #include "phonesim/DeviceRoot.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -146,7 +147,7 @@ std::string describe(const NSMutableDictionary& settings, const std::string& key
     case PLIST_UINT:
       return std::to_string(*settings.intForKey(key.c_str()));
     case PLIST_STRING:
-      return "\"" + *settings.stringForKey(key.c_str()) + "\"";
+      return "\"" + terminalText(*settings.stringForKey(key.c_str())) + "\"";
     default:
       return "a value of another type";
   }
@@ -188,7 +189,7 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
     if (auto change = parseAssignment(assignment, force, &error)) {
       changes.push_back(*change);
     } else {
-      std::fprintf(stderr, "phonesim set: %s\n", error.c_str());
+      std::fprintf(stderr, "phonesim set: %s\n", terminalText(error).c_str());
       mistaken = true;
     }
   }
@@ -222,6 +223,6 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
                  kSettingsPath);
     return 1;
   }
-  for (const std::string& line : report) std::printf("%s\n", line.c_str());
+  for (const std::string& line : report) std::printf("%s\n", terminalText(line).c_str());
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "phonesim/PrintableText.h"
 #include "platform/Foundation/NSDate.h"
 #include "settings-store/SettingsKeys.h"
 
@@ -45,7 +46,7 @@ std::string relative(time_t when, time_t now) {
 
 std::string text(const Json& value) {
   if (value.is_null()) return "absent";
-  if (value.is_string()) return value.get<std::string>();
+  if (value.is_string()) return terminalText(value.get<std::string>());
   return value.dump();
 }
 
@@ -80,7 +81,7 @@ std::string silence(const Json& status, time_t now) {
     return since ? "yes, since " + clockTime(*since, now) + " (" + relative(*since, now) + ")" : "yes";
   }
   const Json& revert = setting(status, kUpdatedRevert);
-  return revert.is_string() ? "no; the sounds were last given back at " + revert.get<std::string>() : "no";
+  return revert.is_string() ? "no; the sounds were last given back at " + terminalText(revert.get<std::string>()) : "no";
 }
 
 std::string mutaroSettings(const Json& status) {

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "phonesim/PrintableText.h"
 #include "daemon/CalendarRow.h"
 #include "phonesim/CalendarVerdicts.h"
 #include "phonesim/DeviceRoot.h"
@@ -75,10 +76,7 @@ class Row {
   std::vector<std::string> cells_;
 };
 
-std::string label(const std::string& text, size_t width) {
-  std::string cut = text.substr(0, width);
-  return cut + std::string(width - cut.size(), ' ');
-}
+std::string label(const std::string& text, size_t width) { return fitColumns(text, static_cast<int>(width)); }
 
 void printTerminal(time_t from, time_t to, const std::vector<CalendarEntry>& entries, const PhoneHistory& history,
                    const std::vector<Mismatch>& found) {
@@ -123,20 +121,6 @@ void printTerminal(time_t from, time_t to, const std::vector<CalendarEntry>& ent
   }
 }
 
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return out;
-}
-
 // A self-contained picture: no script, no font but the reader's own sans-serif.
 std::string svg(time_t from, time_t to, const std::vector<CalendarEntry>& entries, const PhoneHistory& history,
                 const std::vector<Mismatch>& found) {
@@ -152,15 +136,15 @@ std::string svg(time_t from, time_t to, const std::vector<CalendarEntry>& entrie
       << localTimeStamp(to) << "</title>\n";
   int y = kRow;
   auto rowLabel = [&](const std::string& text, const char* color) {
-    out << "<text x=\"4\" y=\"" << y + 15 << "\" fill=\"" << color << "\">" << escaped(text) << "</text>\n";
+    out << "<text x=\"4\" y=\"" << y + 15 << "\" fill=\"" << color << "\">" << xmlText(text) << "</text>\n";
   };
   for (const CalendarEntry& entry : entries) {
     rowLabel(clock(entry.start) + " " + entry.title + (entry.qualifies ? "" : " (" + entry.verdict + ")"),
              entry.qualifies ? "black" : "gray");
     out << "<rect class=\"" << (entry.qualifies ? "event" : "event other") << "\" x=\"" << x(entry.start) << "\" y=\""
         << y + 4 << "\" width=\"" << std::max(1, x(entry.end) - x(entry.start)) << "\" height=\"16\" fill=\""
-        << (entry.qualifies ? "#3a7bd5" : "#cccccc") << "\"><title>" << escaped(entry.title) << ": "
-        << localTimeStamp(entry.start) << " to " << localTimeStamp(entry.end) << ", " << escaped(entry.verdict)
+        << (entry.qualifies ? "#3a7bd5" : "#cccccc") << "\"><title>" << xmlText(entry.title) << ": "
+        << localTimeStamp(entry.start) << " to " << localTimeStamp(entry.end) << ", " << xmlText(entry.verdict)
         << "</title></rect>\n";
     y += kRow;
   }
@@ -189,10 +173,13 @@ std::string svg(time_t from, time_t to, const std::vector<CalendarEntry>& entrie
   return out.str();
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "phonesim timeline: %s\n", message.c_str());
-  return 1;
+  return status;
 }
+
+// A command line that asks for what cannot be.
+int misuse(const std::string& message) { return fail(message, 2); }
 
 }  // namespace
 
@@ -200,9 +187,12 @@ int timelineCommand(const TimelineOptions& options) {
   std::optional<std::string> phone = openPhone("timeline", options.root);
   if (!phone) return 1;
   const time_t now = time(nullptr);
-  std::optional<time_t> from = options.from.empty() ? startOfDay(now) : parseMoment(options.from, now);
-  std::optional<time_t> to = options.to.empty() ? *from + 86399 : parseMoment(options.to, now);
-  if (!from || !to || *to <= *from) return fail("--from/--to: give now, +N/-N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM");
+  std::string error;
+  time_t from = 0, to = 0;
+  // Without --to, the day that --from starts.
+  std::optional<time_t> start = options.from.empty() ? startOfDay(now) : parseMoment(options.from, now, &error);
+  if (!start) return misuse("--from " + error);
+  if (!parseSpan(options.from, options.to, now, *start, *start + 86399, &from, &to, &error)) return misuse(error);
 
   int calendarChoice = 0;
   if (auto settings = NSMutableDictionary::initWithContentsOfFile(kSettingsPath)) {
@@ -211,31 +201,31 @@ int timelineCommand(const TimelineOptions& options) {
   const std::string table = std::atoi(systemVersionText().c_str()) < 5 ? "event" : "CalendarItem";
   sqlite3* db = nullptr;
   sqlite3_open_v2(devicePath(kCalendarDatabasePath).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  std::string error;
+  error.clear();
   // The verdicts without the moment: "not started" and "ended" say nothing over a span.
-  std::vector<CalendarEntry> entries = calendarEntries(db, table, calendarChoice, *from, *to, *from, &error);
+  std::vector<CalendarEntry> entries = calendarEntries(db, table, calendarChoice, from, to, from, &error);
   sqlite3_close(db);
   if (!error.empty()) std::fprintf(stderr, "phonesim timeline: the calendar cannot be read: %s\n", error.c_str());
 
   std::string log;
   readWholeFile(devicePath(kSystemLogPath), &log);
-  PhoneHistory history = readHistory(log, std::min(now, *to));
+  PhoneHistory history = readHistory(log, std::min(now, to));
   std::vector<Interval> qualifying;
   for (const CalendarEntry& entry : entries) {
-    if (entry.qualifies) qualifying.push_back({std::max(entry.start, *from), std::min(entry.end, *to)});
+    if (entry.qualifies) qualifying.push_back({std::max(entry.start, from), std::min(entry.end, to)});
   }
   std::vector<Interval> silences;
   for (const Interval& silence : history.silences) {
-    if (silence.to >= *from && silence.from <= *to) silences.push_back({std::max(silence.from, *from), std::min(silence.to, *to)});
+    if (silence.to >= from && silence.from <= to) silences.push_back({std::max(silence.from, from), std::min(silence.to, to)});
   }
   std::vector<Mismatch> found = mismatches(qualifying, silences);
 
   if (options.svg.empty()) {
-    printTerminal(*from, *to, entries, history, found);
+    printTerminal(from, to, entries, history, found);
     return 0;
   }
   std::ofstream file(options.svg, std::ios::binary | std::ios::trunc);
-  file << svg(*from, *to, entries, history, found);
+  file << svg(from, to, entries, history, found);
   if (!file) return fail("cannot write " + options.svg);
   std::printf("phonesim timeline: %s written (%zu events)\n", options.svg.c_str(), entries.size());
   return 0;

@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "phonesim/ClosestName.h"
+#include "phonesim/Moment.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   auto* init = app.add_subcommand("init", "lay out a fresh phone in ROOT and install the deliverables");
   init->add_option("ROOT", root, "device root directory: new, empty, or a phone to refresh")->required();
   init->add_option("--ios", iosVersion, "system version of the phone")->capture_default_str();
+  std::string timeZone;
+  init->add_option("--tz", timeZone, "the phone's time zone, e.g. Asia/Tokyo (default: the host's)");
   init->add_flag("--force", force, "lay a phone over a folder that holds other files");
 
   auto* status = app.add_subcommand("status", "the phone's state: one screen on a terminal, else JSON");
@@ -47,8 +50,8 @@ int main(int argc, char** argv) {
   EventOptions event;
   auto* eventCommandLine = app.add_subcommand("event", "add a calendar event");
   eventCommandLine->add_option("ROOT", event.root, "device root directory")->required();
-  eventCommandLine->add_option("--start", event.start, "Unix seconds, or +N / -N seconds from now")->required();
-  eventCommandLine->add_option("--end", event.end, "Unix seconds, or +N / -N seconds from now")->required();
+  eventCommandLine->add_option("--start", event.start, kMomentForms)->required();
+  eventCommandLine->add_option("--end", event.end, kMomentForms)->required();
   eventCommandLine->add_option("--title", event.title, "the event's title")->capture_default_str();
   eventCommandLine->add_option("--calendar", event.calendar, "row id of the calendar")->capture_default_str();
   eventCommandLine->add_option("--availability", event.availability, "0 busy, other values free")
@@ -76,7 +79,7 @@ int main(int argc, char** argv) {
   ExplainOptions explain;
   auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment, by the daemon's rules");
   explainCommandLine->add_option("ROOT", explain.root, "device root directory")->required();
-  explainCommandLine->add_option("--at", explain.at, "now, +N/-N seconds, \"YYYY-MM-DD HH:MM\" or HH:MM")->capture_default_str();
+  explainCommandLine->add_option("--at", explain.at, kMomentForms)->capture_default_str();
   explainCommandLine->add_option("--from", explain.from, "first moment of the events listed (default: the day of --at)");
   explainCommandLine->add_option("--to", explain.to, "last moment of the events listed");
   explainCommandLine->add_flag("--json", explain.json, "the same facts as one JSON object");
@@ -91,15 +94,25 @@ int main(int argc, char** argv) {
   auto* log = app.add_subcommand("log", "show the phone's log: every program's lines, or those the filters keep");
   log->add_option("ROOT", logOptions.root, "device root directory")->required();
   log->add_option("--program", logOptions.program, "only the lines of this program (Mutarod, Mutarodh, ...)");
-  log->add_option("--since", logOptions.since, "only lines from then on: HH:MM[:SS], \"YYYY-MM-DD HH:MM[:SS]\" or -N seconds ago");
+  log->add_option("--since", logOptions.since, std::string("only lines from then on: ") + kMomentForms);
   log->add_option("--grep", logOptions.grep, "only lines that hold this text");
   log->add_flag("--quiet-locks", logOptions.quietLocks, "leave out the settings lock's \"Lock file was deleted\" lines");
   log->add_flag("-f,--follow", logOptions.follow, "go on printing lines as they are written, until interrupted");
 
-  if (isUnknownCommand(app, argc, argv)) return 2;
-  CLI11_PARSE(app, argc, argv);
+  // Every command's help ends with the grammar of times and the exit statuses.
+  app.footer(kMomentHelp);
+  for (CLI::App* command : app.get_subcommands({})) command->footer(kMomentHelp);
 
-  if (init->parsed()) return initCommand(root, iosVersion, force);
+  if (isUnknownCommand(app, argc, argv)) return 2;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // Help asked for is done; any other mistake on the command line is misuse.
+    int status = app.exit(error);
+    return status == 0 ? 0 : 2;
+  }
+
+  if (init->parsed()) return initCommand(root, iosVersion, timeZone, force);
   if (status->parsed()) return statusCommand(root, json ? StatusForm::Json : summary ? StatusForm::Summary : StatusForm::Auto);
   if (eventCommandLine->parsed()) {
     if (notes->count() > 0) event.notes = notes->as<std::string>();

@@ -7,6 +7,7 @@
 
 #include "platform/AppSupport/CPWake.h"
 #include "platform/SimState/SimState.h"
+#include "phonesim/PhoneTimeZone.h"
 #include "tests/support/Phone.h"
 #include "tests/support/Terminal.h"
 
@@ -50,11 +51,35 @@ TEST(PhonesimInit, RefusesRootsAShellWouldSplitAndAgainKeepsThePhonesData) {
   EXPECT_EQ(phone.plist("/System/Library/CoreServices/SystemVersion.plist")->stringForKey("ProductVersion"), "7.0.4");
 }
 
+// The log's stamps carry no zone: a phone made in Tokyo reads as Tokyo under any caller's TZ,
+// and a zone the machine does not know is refused, not read as UTC.
+TEST(PhonesimInit, ThePhoneKeepsItsTimeZone) {
+  Phone phone;
+  const std::map<std::string, std::string> utc = {{"TZ", "UTC"}};
+  EXPECT_EQ(phone.run({"phonesim", "init", phone.root(), "--tz", "Mars/Olympus"}).status, 2);
+  EXPECT_EQ(phone.run({"phonesim", "init", phone.root() + "/fresh"}, {.environment = {{"TZ", "Nowhere/Land"}}}).status, 2);
+  EXPECT_FALSE(fs::exists(phone.root() + "/fresh"));
+  ASSERT_TRUE(phone.run({"phonesim", "init", phone.root(), "--tz", "Asia/Tokyo"}).exited(0));
+  // 09:00 UTC is 18:00 in Tokyo.
+  Outcome explained = phone.run({"phonesim", "explain", phone.root(), "--at", "@1796634000", "--json"}, {.environment = utc});
+  ASSERT_TRUE(explained.exited(0)) << explained.err;
+  EXPECT_EQ(json::parse(explained.out)["at"], "2026-12-07 18:00:00");
+  // A refresh keeps the zone.
+  ASSERT_TRUE(phone.run({"phonesim", "init", phone.root()}, {.environment = utc}).exited(0));
+  phone.write("/private/var/log/syslog", "2026-12-07 17:59:59.000 Mutarod[7:7] early\n2026-12-07 18:00:00.000 Mutarod[7:7] late\n");
+  Outcome log = phone.run({"phonesim", "log", phone.root(), "--since", "2026-12-07T09:00:00Z"}, {.environment = utc});
+  EXPECT_EQ(log.out, "2026-12-07 18:00:00.000 Mutarod[7:7] late\n");
+  phone.write(kPhoneTimeZonePath, "Nowhere/Land\n");
+  Outcome refused = phone.run({"phonesim", "status", phone.root()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("the phone's time zone \"Nowhere/Land\""), std::string::npos) << refused.err;
+}
+
 TEST(PhonesimEvent, AddsARecurringEventWhoseOccurrencesTheDaemonReads) {
   Phone phone;
   const time_t start = localTime("2026-11-30 09:00:00");
-  ASSERT_TRUE(phone.run({"phonesim", "event", phone.root(), "--start", std::to_string(start), "--end",
-                         std::to_string(start + 600), "--every", "604800", "--count", "3", "--calendar", "2"})
+  ASSERT_TRUE(phone.run({"phonesim", "event", phone.root(), "--start", "@" + std::to_string(start), "--end",
+                         "@" + std::to_string(start + 600), "--every", "604800", "--count", "3", "--calendar", "2"})
                   .exited(0));
   Outcome daemon = phone.daemon(clockAt("2026-12-07 09:05:00", 20));
   EXPECT_NE(daemon.err.find("**** Found event2"), std::string::npos) << daemon.err;

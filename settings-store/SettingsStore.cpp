@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/NSRunLoop.h"
@@ -115,7 +116,7 @@ void lockWithFile() {
         continue;
       }
       if (counter >= kLockWaitsBeforeBreaking) {
-        if (unlink(lockPath.c_str()) == 0) {
+        if (removeFile(lockPath)) {
           NSLog("Lock file was deleted");
         } else {
           // A lock that can never be removed must not hang the caller: it goes on unlocked.
@@ -128,11 +129,7 @@ void lockWithFile() {
       ++counter;
     }
     // One exclusive create, so that two processes are never both inside.
-    int fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      return;
-    }
+    if (createExclusively(lockPath, 0666)) return;
     if (errno == EEXIST) continue;  // another process took the lock in between: wait again
     NSLog("--- Could not create the lock file");
     return;
@@ -142,7 +139,7 @@ void lockWithFile() {
 void unlockWithFile() {
   const std::string lockPath = devicePath(kSettingsLockPath);
   if (!presentLock(lockPath)) return;
-  if (unlink(lockPath.c_str()) == 0) {
+  if (removeFile(lockPath)) {
     NSLog("Lock file was deleted");
   } else {
     NSLog("--- Could not delete lock file");

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/PropertyList.h"
@@ -28,7 +29,7 @@ std::string lockFilePath() { return devicePath(kAutoWakePath) + ".lock"; }
 class WakeScheduleLock {
  public:
   WakeScheduleLock() {
-    fd_ = open(lockFilePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = openForLocking(lockFilePath(), 0644);
     if (fd_ < 0) {
       error_ = errno;
       return;
@@ -74,8 +75,7 @@ void editWakeList(const char* operation, bool createMissing,
                   const std::function<bool(plist_t wakes)>& edit) {
   std::string listPath = devicePath(kAutoWakePath);
   if (createMissing) {
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(listPath).parent_path(), ignored);
+    makeDirectories(std::filesystem::path(listPath).parent_path().string());
   } else if (!wakeListExists()) {
     return;
   }

@@ -64,6 +64,15 @@ std::string printable(const std::string& text) {
   return shown;
 }
 
+void putPhoneToolsFirst() {
+  std::string root = deviceRoot();
+  if (root.empty()) return;
+  std::string phoneTools = root + "/usr/bin";
+  const char* path = std::getenv("PATH");
+  if (path != nullptr && std::string(path).rfind(phoneTools + ":", 0) == 0) return;
+  setenv("PATH", (phoneTools + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
+}
+
 bool mayRunOnThisDevice(const char* program) {
   const char* set = std::getenv("MUTARO_DEVICE_ROOT");
   std::string root = set != nullptr && *set != '\0' ? set : "/";
@@ -80,6 +89,7 @@ bool mayRunOnThisDevice(const char* program) {
                  program, kInstalledBundle);
     return false;
   }
+  putPhoneToolsFirst();
   return true;
 }
 

@@ -24,10 +24,15 @@ std::string deviceRootFault(const std::string& root);
 // `text` fit for one line of a message: control characters as \n, \t or \xNN.
 std::string printable(const std::string& text);
 
+// Under a device root, puts the phone's /usr/bin first on PATH, whatever PATH held: every
+// command line the phone's programs run then finds the phone's own tools (its killall, touch,
+// cp, chmod, chown), never the host's of the same name. Without a root PATH stays as it is.
+void putPhoneToolsFirst();
+
 // Called by each of the phone's programs before it touches anything. True when the program
-// may go on. False, after one line on standard error that begins with `program`, when the
-// device root cannot be used, or when no root is set and this machine is not a phone (it
-// holds no installed "/Applications/Mutaro.app").
+// may go on, with putPhoneToolsFirst() done. False, after one line on standard error that
+// begins with `program`, when the device root cannot be used, or when no root is set and this
+// machine is not a phone (it holds no installed "/Applications/Mutaro.app").
 bool mayRunOnThisDevice(const char* program);
 
 // True for a lone "-h" or "--help" argument: the program prints its usage line and changes

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "DevicePath.h"
+#include "FileWrites.h"
 
 namespace {
 
@@ -56,12 +57,14 @@ void NSLog(const char* format, ...) {
   if (length > 0) vsnprintf(message.data(), message.size() + 1, format, args);
   va_end(args);
 
-  // One write per line, so lines of concurrent threads and processes never interleave.
-  std::string line = prefix + message + "\n";
+  // One write per line, so lines of concurrent threads and processes never interleave. What
+  // the message carries cannot start a line of its own: line breaks and other control
+  // characters in it are escaped.
+  std::string line = prefix + printable(message) + "\n";
   writeLine(STDERR_FILENO, line);
   // The simulated phone's system log, shared by every program: only where it exists.
   // Never blocks: a FIFO in its place without a reader is no log.
-  int systemLog = open(devicePath(kSystemLogPath).c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+  int systemLog = openExistingForAppending(devicePath(kSystemLogPath).c_str());
   if (systemLog >= 0) {
     writeLine(systemLog, line);
     close(systemLog);

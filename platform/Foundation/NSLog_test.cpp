@@ -14,9 +14,12 @@ TEST(NSLog, WritesOneLineToStandardErrorAndTheSystemLogWithDataAsText) {
   testing::internal::CaptureStderr();
   NSLog("IOS: %s", "7.0.4");
   NSLog("%s", "100% data, %s %n stays text");
+  // Data shaped like a log line of its own, with a terminal escape, stays inside its entry.
+  NSLog("ringtone %s", "x\n2026-12-07 03:00:00.000 Mutarodh[1:1] Silent\x1b[2J\r");
   std::string out = testing::internal::GetCapturedStderr();
   std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} platform_test\[\d+:\d+\] IOS: 7\.0\.4\n)"
-                  R"(.*\] 100% data, %s %n stays text\n)");
+                  R"(.*\] 100% data, %s %n stays text\n)"
+                  R"(.*\] ringtone x\\n2026-12-07 03:00:00\.000 Mutarodh\[1:1\] Silent\\x1b\[2J\\x0d\n)");
   EXPECT_TRUE(std::regex_match(out, line)) << out;
   EXPECT_EQ(phone.log(), out);
 }

@@ -1,35 +1,21 @@
 #include "PropertyList.h"
 
 #include <fcntl.h>
-#include <libgen.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <vector>
 
 #include "DevicePath.h"
+#include "FileWrites.h"
 #include "PlistNesting.h"
 
 namespace {
 
 // Property-list files of the phone are small; anything larger is not one of them.
 constexpr size_t kLargestPropertyList = 64 * 1024 * 1024;
-
-bool writeAll(int fd, const char* data, size_t length) {
-  while (length > 0) {
-    ssize_t written = write(fd, data, length);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    length -= static_cast<size_t>(written);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -107,32 +93,8 @@ bool writePropertyListFileAtomically(plist_t root, const std::string& phonePath)
   if (xml == nullptr) return false;
 
   std::string target = devicePath(phonePath);
-  std::vector<char> pathCopy(target.begin(), target.end());
-  pathCopy.push_back('\0');
-  std::string temporary = std::string(dirname(pathCopy.data())) + "/.tmp-plist-XXXXXX";
-  std::vector<char> name(temporary.begin(), temporary.end());
-  name.push_back('\0');
-
-  int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    plist_to_xml_free(xml);
-    return false;
-  }
-  struct stat existing;
-  mode_t mode;
-  if (stat(target.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  bool ok = writeAll(fd, xml, length) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  bool ok = replaceFile(target, existingModeOr(target, 0666),
+                        [&](int fd) { return writeFully(fd, xml, length); });
   plist_to_xml_free(xml);
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(name.data(), target.c_str()) != 0) {
-    unlink(name.data());
-    return false;
-  }
-  return true;
+  return ok;
 }

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/SimState/SimState.h"
 
@@ -76,17 +77,7 @@ bool isAlive(int pid, unsigned long long startTime) {
 
 // Written under a temporary name and renamed, so a reader never sees half a record.
 bool writeAssertionFile(const std::string& path, const std::string& contents) {
-  std::string temporary = path + ".tmp";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool written = write(fd, contents.data(), contents.size()) ==
-                 static_cast<ssize_t>(contents.size());
-  close(fd);
-  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return replaceFile(path, 0644, contents);
 }
 
 bool parseAssertion(const std::string& contents, SimulatedAssertion* assertion,
@@ -120,8 +111,7 @@ IOReturn IOPMAssertionCreate(const char* type, IOPMAssertionLevel level, IOPMAss
   ProcessStatus self;
   if (!readProcessStatus(pid, &self)) return kIOReturnError;
 
-  std::error_code error;
-  std::filesystem::create_directories(assertionDirectory(), error);
+  makeDirectories(assertionDirectory());
   IOPMAssertionID assertionID = nextAssertionID++;
   std::string typeLine = type;
   std::replace(typeLine.begin(), typeLine.end(), '\n', ' ');
@@ -142,7 +132,7 @@ IOReturn IOPMAssertionRelease(IOPMAssertionID id) {
     std::lock_guard<std::mutex> guard(heldLock);
     if (heldByThisProcess.erase(id) == 0) return kIOReturnError;
   }
-  return unlink(assertionFile(getpid(), id).c_str()) == 0 ? kIOReturnSuccess : kIOReturnError;
+  return removeFile(assertionFile(getpid(), id)) ? kIOReturnSuccess : kIOReturnError;
 }
 
 std::vector<SimulatedAssertion> simulatedPowerAssertions() {

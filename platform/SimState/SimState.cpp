@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/Foundation/PropertyList.h"
 
 namespace {
@@ -15,14 +16,7 @@ namespace {
 constexpr const char* kSimStateDirectory = "/private/var/sim";
 
 // mkdir -p for the state directory. Every process of the phone writes here, whoever made it.
-void makeStateDirectory() {
-  std::string path = devicePath(kSimStateDirectory);
-  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
-    std::string prefix = path.substr(0, slash);
-    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return;
-    if (slash == std::string::npos) break;
-  }
-}
+bool makeStateDirectory() { return makeDirectories(devicePath(kSimStateDirectory), 0777); }
 
 std::string recordLine(const std::vector<std::string>& fields) {
   std::string line;
@@ -46,19 +40,6 @@ std::vector<std::string> splitRecord(const std::string& line) {
   return fields;
 }
 
-bool writeAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t written = write(fd, data.data() + done, data.size() - done);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string simStatePath(const std::string& name) {
@@ -66,9 +47,8 @@ std::string simStatePath(const std::string& name) {
 }
 
 void simAppend(const std::string& journal, const std::vector<std::string>& fields) {
-  makeStateDirectory();
-  std::string path = devicePath(simStatePath(journal));
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (!makeStateDirectory()) return;
+  int fd = openForAppending(devicePath(simStatePath(journal)).c_str(), 0666);
   if (fd < 0) return;
   // One write(2) per record: with O_APPEND the kernel places it whole at the end, so
   // records of concurrent processes never interleave.
@@ -99,12 +79,5 @@ bool simReadValue(const std::string& name, std::string* value) {
 }
 
 void simWriteValue(const std::string& name, const std::string& value) {
-  makeStateDirectory();
-  std::string target = devicePath(simStatePath(name));
-  std::string temporary = devicePath(simStatePath("." + name + ".XXXXXX"));
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return;
-  bool ok = fchmod(fd, 0666) == 0 && writeAll(fd, value);
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(temporary.c_str(), target.c_str()) != 0) unlink(temporary.c_str());
+  if (makeStateDirectory()) replaceFile(devicePath(simStatePath(name)), 0666, value);
 }

@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "platform/Foundation/DevicePath.h"
+#include "platform/Foundation/FileWrites.h"
 #include "platform/UIKit/UIApplication.h"
 
 namespace {
@@ -153,9 +154,8 @@ void divertOutputFromTerminal() {
   terminal.savedStderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
   if (isatty(STDERR_FILENO)) {
     std::string logPath = devicePath("/private/var/log/" + std::string(program_invocation_short_name) + ".log");
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(logPath).parent_path(), ignored);
-    int log = open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    makeDirectories(std::filesystem::path(logPath).parent_path().string());
+    int log = openForAppending(logPath.c_str(), 0644);
     if (log < 0) log = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (log >= 0) {
       dup2(log, STDERR_FILENO);

@@ -239,7 +239,7 @@ void Phone::sql(const std::string& statements, long long* insertedRow) const {
 }
 
 // "./Name" runs from the application bundle, a bare name from build/bin; the device root and the
-// phone's tools are passed on.
+// phone's tools are passed on (unless the test gives a PATH of its own).
 std::vector<std::string> Phone::onPhone(const std::vector<std::string>& argv, RunOptions* options) const {
   std::vector<std::string> line = argv;
   if (line[0].rfind("./", 0) == 0) {
@@ -248,7 +248,7 @@ std::vector<std::string> Phone::onPhone(const std::vector<std::string>& argv, Ru
     line[0] = builtProgram(line[0]);
   }
   options->environment["MUTARO_DEVICE_ROOT"] = root_;
-  options->environment["PATH"] = at("/usr/bin") + ":" + hostPath_;
+  options->environment.try_emplace("PATH", at("/usr/bin") + ":" + hostPath_);
   return line;
 }
 

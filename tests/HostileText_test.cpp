@@ -1,0 +1,111 @@
+// Hostile text in the phone's files (an event's title and notes, a calendar's title, the
+// ringtone, a settings value, a log line) through every phonesim command that prints it: no
+// control character reaches the terminal, every output is UTF-8, rows keep their columns, the
+// JSON parses and the SVG is well-formed.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "phonesim/PrintableText.h"
+#include "tests/support/Phone.h"
+
+namespace {
+
+struct Hostile {
+  const char* name;
+  std::string text;
+};
+
+void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; }
+
+// What a terminal would act on: a control byte other than the line ends, or bytes that are no
+// UTF-8 (nlohmann refuses to write those).
+std::string terminalFault(const std::string& output) {
+  for (unsigned char c : output) {
+    if ((c < 0x20 && c != '\n') || c == 0x7F) return "control byte " + std::to_string(c);
+  }
+  try {
+    (void)json(output).dump();
+  } catch (const json::exception& failure) {
+    return failure.what();
+  }
+  // C1 controls and the noncharacter, as UTF-8.
+  for (const char* character : {"\xC2\x9B", "\xC2\x85", "\xEF\xBF\xBE", "\xE2\x80\xA8"}) {
+    if (output.find(character) != std::string::npos) return "an unprintable character";
+  }
+  return "";
+}
+
+class HostileText : public testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileText, EveryCommandPrintsItAsOneLineOfText) {
+  const std::string& text = GetParam().text;
+  Phone phone;
+  const time_t start = localTime("2026-12-07 09:00:00");
+  // The title of the event and of its calendar as raw bytes; the notes hold them too.
+  std::ostringstream hex;
+  for (unsigned char c : text) hex << std::hex << (c < 16 ? "0" : "") << static_cast<int>(c);
+  phone.addEvent({start, start + 3600, 0, text, 2});
+  phone.sql("UPDATE CalendarItem SET summary = CAST(X'" + hex.str() + "' AS TEXT); UPDATE calendar SET title = CAST(X'" +
+            hex.str() + "' AS TEXT) WHERE rowid = 2");
+  phone.set({{kCalendarID, 2}});
+  auto springboard = phone.plist(kSpringBoardPreferencesPath);
+  springboard->setString("ringtone", text);
+  phone.writePlist(kSpringBoardPreferencesPath, *springboard);
+  phone.write("/private/var/log/syslog", "2026-12-07 09:00:00.000 Mutarod[7:7] " + text + "\n");
+
+  const std::string root = phone.root();
+  const std::string clock = clockAt("2026-12-07 09:30:00");
+  const std::map<std::string, std::string> wide = {{"COLUMNS", "100"}};
+  struct Printed {
+    std::vector<std::string> command;
+    int status = 0;
+  };
+  for (const Printed& printed : std::vector<Printed>{
+           {{"event", root, "--start", "+1h", "--end", "+2h", "--title", text, "--calendar", "2"}},
+           {{"explain", root, "--at", "09:30"}},
+           {{"timeline", root, "--from", "08:00", "--to", "11:00"}},
+           {{"log", root}},
+           {{"status", root, "--summary"}},
+           {{"set", root, std::string(kVolume) + "=" + text}},
+           {{"set", root, text + "=1"}, 2},
+       }) {
+    std::vector<std::string> argv = {"phonesim"};
+    argv.insert(argv.end(), printed.command.begin(), printed.command.end());
+    Outcome outcome = phone.run(argv, {.clock = clock, .environment = wide});
+    EXPECT_TRUE(outcome.exited(printed.status)) << printed.command[0] << ": " << outcome.err;
+    EXPECT_EQ(terminalFault(outcome.out), "") << printed.command[0] << ":\n" << outcome.out;
+    EXPECT_EQ(terminalFault(outcome.err), "") << printed.command[0] << ":\n" << outcome.err;
+    if (printed.command[0] == "timeline") {
+      std::istringstream lines(outcome.out);
+      // Each row's label keeps to its columns (the axis above them is not a row).
+      for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != ' ') {
+          EXPECT_LE(columns(line), 100) << line;
+        }
+      }
+    }
+  }
+
+  for (const char* command : {"explain", "status"}) {
+    Outcome outcome = phone.run({"phonesim", command, root, "--json"}, {.clock = clock});
+    EXPECT_TRUE(outcome.exited(0)) << command << ": " << outcome.err;
+    EXPECT_TRUE(json::accept(outcome.out)) << command << ":\n" << outcome.out;
+  }
+  const std::string svg = phone.at("/timeline.svg");
+  ASSERT_TRUE(phone.run({"phonesim", "timeline", root, "--from", "08:00", "--to", "11:00", "--svg", svg}, {.clock = clock})
+                  .exited(0));
+  Outcome lint = runProgram({"xmllint", "--noout", svg});
+  EXPECT_TRUE(lint.exited(0)) << lint.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, HostileText,
+    testing::Values(Hostile{"TerminalTitle", "\x1b]0;owned\x07 Standup"}, Hostile{"ClearAndColour", "\x1b[2J\x1b[31mred"},
+                    Hostile{"Newline", "two\nlines 2026-12-07 03:00:00.000 Mutarodh[1:1] Do work"},
+                    Hostile{"InvalidUtf8", "caf\xe9 \xff\xc0\x80"}, Hostile{"Noncharacter", "a\xef\xbf\xbe" "b\xc2\x9b"},
+                    Hostile{"TenThousand", std::string(10000, 'w')}, Hostile{"Cjk", "会議会議会議会議会議会議会議"},
+                    Hostile{"Emoji", "🎉 party 👩‍💻 time"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
