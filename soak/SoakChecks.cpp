@@ -128,12 +128,15 @@ std::string describe(const Failure& failure, const std::vector<Span>& spans, con
     if (s.start <= failure.at + kWithin) span = &s;
   }
   if (span != nullptr) text += "\n    event: " + span->titles + ", " + clockText(span->start) + " to " + clockText(span->end);
-  const Played* last = nullptr;
+  // The actions of that morning that took effect, the latest three: a fault may act long after.
+  std::vector<const Played*> before;
   for (const Played& p : played) {
-    if (p.action.at <= failure.at) last = &p;
+    if (p.tookEffect && p.action.at <= failure.at && failure.at - p.action.at < 6 * 3600) before.push_back(&p);
   }
-  text += last != nullptr ? "\n    last fault or action: " + std::string(actionName(last->action.kind)) + " at " +
-                                clockText(last->action.at) + " (" + last->outcome + ")"
-                          : "\n    no fault or action before it";
+  if (before.empty()) text += "\n    no fault or action took effect before it that morning";
+  for (size_t i = before.size() > 3 ? before.size() - 3 : 0; i < before.size(); ++i) {
+    text += "\n    after: " + std::string(actionName(before[i]->action.kind)) + " at " + clockText(before[i]->action.at) + " (" +
+            before[i]->outcome + ")";
+  }
   return text;
 }
