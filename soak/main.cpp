@@ -154,8 +154,9 @@ void play(Soak& soak, const Action& action) {
       bool inEvent = settingOf(phone.status(), kEventInProgress) == true;
       auto application = phone.start({"tap-switch", "Disable Event"}, {.clock = phone.clock()}, phone.at("/soak-application.out"));
       usleep(static_cast<useconds_t>(action.value) * 1000 / kSpeed);
+      // Once ended and reaped, its id may be another process's: it is not signalled then.
       bool ended = application->wait(0);
-      application->signal(SIGKILL);
+      if (!ended) application->signal(SIGKILL);
       p.tookEffect = inEvent && !ended;
       p.outcome = !inEvent ? "no event in progress" : ended ? "it had finished" : "killed after " + std::to_string(action.value) + " ms";
       break;
