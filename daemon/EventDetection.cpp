@@ -17,17 +17,18 @@ namespace {
 
 bool fits(int written, size_t size) { return written >= 0 && static_cast<size_t>(written) < size; }
 
-// Events whose own dates enclose now.
-bool formatEventStatement(char* statement, size_t size, int32_t now) {
+// Events whose own dates enclose now. `startedSince` is inserted before the row conditions: empty,
+// or a further condition of its own ending in " and ".
+bool formatEventStatement(char* statement, size_t size, long long now, const char* startedSince) {
   int written;
   if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%ld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from event where %d >= start_date+978307200 and %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
-        static_cast<long>(now), now, now, kExclusionPattern);
+        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%lld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from event where %lld >= start_date+978307200 and %lld <= end_date+978307200 and %s" CALENDAR_QUALIFYING_ROWS " order by start_date asc",
+        now, now, now, startedSince, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%ld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from CalendarItem where %d >= start_date+978307200 and %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
-        static_cast<long>(now), now, now, kExclusionPattern);
+        "select datetime(start_date+978307200,'unixepoch','localtime'),datetime(%lld,'unixepoch','localtime'),description,datetime(end_date+978307200,'unixepoch','localtime'),calendar_id,availability,description from CalendarItem where %lld >= start_date+978307200 and %lld <= end_date+978307200 and %s" CALENDAR_QUALIFYING_ROWS " order by start_date asc",
+        now, now, now, startedSince, kExclusionPattern);
   }
   return fits(written, size);
 }
@@ -35,16 +36,16 @@ bool formatEventStatement(char* statement, size_t size, int32_t now) {
 // Occurrences of recurring events that enclose now. The moments are compared as instants, not as
 // local-time texts: in the hour that the autumn clock change repeats, the texts would put an
 // occurrence that has ended back in progress.
-bool formatOccurrenceStatement(char* statement, size_t size, int32_t now) {
+bool formatOccurrenceStatement(char* statement, size_t size, long long now, const char* startedSince) {
   int written;
   if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date",
-        static_cast<long>(now), now, now, kExclusionPattern);
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%lld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %lld >= occurrence_date+978307200 and %lld <= occurrence_date+978307200+end_date-start_date and %s" CALENDAR_QUALIFYING_ROWS " order by occurrence_date",
+        now, now, now, startedSince, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%ld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d >= occurrence_date+978307200 and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date",
-        static_cast<long>(now), now, now, kExclusionPattern);
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,datetime(%lld,'unixepoch','localtime'),description,datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %lld >= occurrence_date+978307200 and %lld <= occurrence_date+978307200+end_date-start_date and %s" CALENDAR_QUALIFYING_ROWS " order by occurrence_date",
+        now, now, now, startedSince, kExclusionPattern);
   }
   return fits(written, size);
 }
@@ -96,7 +97,7 @@ sqlite3_stmt* prepare(sqlite3* db, const char* statement, bool formatted, const 
 
 }  // namespace
 
-bool runningEvent(time_t time) {
+bool runningEvent(time_t time, std::optional<time_t> startedSince) {
   int32_t calendarId = 0;
   readPlistNumber(kCalendarID, &calendarId);
   NSLog("Global Calendar ID: %d", calendarId);
@@ -109,12 +110,18 @@ bool runningEvent(time_t time) {
     return false;
   }
   NSLog("Celendar DB was opened successfully");
-  int32_t now = static_cast<int32_t>(time);
+  const long long now = time;
+  char eventSince[64] = "", occurrenceSince[64] = "";
+  if (startedSince) {
+    snprintf(eventSince, sizeof eventSince, "start_date+978307200 >= %lld and ", static_cast<long long>(*startedSince));
+    snprintf(occurrenceSince, sizeof occurrenceSince, "occurrence_date+978307200 >= %lld and ",
+             static_cast<long long>(*startedSince));
+  }
 
   bool found = false;
   char statement[2048];
   memset(statement, 0, sizeof statement);
-  bool formatted = formatEventStatement(statement, sizeof statement, now);
+  bool formatted = formatEventStatement(statement, sizeof statement, now, eventSince);
   if (sqlite3_stmt* compiled = prepare(db, statement, formatted, "Error1 in prepare statement")) {
     found = findQualifyingRow(db, compiled, calendarId,
                               {3, "*** Found event1", "***** Found event1 in defined calendar",
@@ -122,9 +129,10 @@ bool runningEvent(time_t time) {
     sqlite3_finalize(compiled);
   }
 
-  if (!found) {
+  // Once the calendar reported its lock, a second query would only wait it out again.
+  if (!found && !calendarBusy) {
     memset(statement, 0, sizeof statement);
-    formatted = formatOccurrenceStatement(statement, sizeof statement, now);
+    formatted = formatOccurrenceStatement(statement, sizeof statement, now, occurrenceSince);
     if (sqlite3_stmt* compiled = prepare(db, statement, formatted, "Error2 in prepare statement (cache)")) {
       found = findQualifyingRow(db, compiled, calendarId,
                                 {4, "**** Found event2", "*** Found event2 in calendar",

@@ -22,41 +22,26 @@
 
 namespace {
 
-// A moment beyond signed 32-bit Unix seconds is no moment at all (0), not its low 32 bits,
-// which could lie in the past and keep the daemon polling for ever.
-int32_t columnSeconds(sqlite3_stmt* statement, int column) {
-  sqlite3_int64 seconds = sqlite3_column_int64(statement, column);
-  return seconds > INT32_MAX || seconds < INT32_MIN ? 0 : static_cast<int32_t>(seconds);
-}
-
-// A qualifying row whose moment the daemon cannot count is no candidate, and, the rows coming in
-// the order of their moments, no later row is either.
-bool beyondTheDaemonsRange(sqlite3_stmt* statement) {
-  if (columnSeconds(statement, 1) != 0) return false;
-  NSLog("Next wake beyond the range of the daemon's clock: none");
-  return true;
-}
-
 bool fits(int written, size_t size) { return written >= 0 && static_cast<size_t>(written) < size; }
 
 // Events that start (or, in an event, end) at or after now.
-bool formatOneOffStatement(char* statement, size_t size, bool inEvent, int32_t now) {
+bool formatOneOffStatement(char* statement, size_t size, bool inEvent, long long now) {
   int written;
   if (!inEvent && VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from event where %d <= start_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
+        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from event where %lld <= start_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
         now, kExclusionPattern);
   } else if (!inEvent) {
     written = snprintf(statement, size,
-        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from CalendarItem where %d <= start_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
+        "select datetime(start_date+978307200,'unixepoch','localtime'),start_date+978307200,calendar_id,availability,description from CalendarItem where %lld <= start_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by start_date asc",
         now, kExclusionPattern);
   } else if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from event where %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by end_date asc",
+        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from event where %lld <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by end_date asc",
         now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from CalendarItem where %d <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by end_date asc",
+        "select datetime(end_date+978307200,'unixepoch','localtime'),end_date+978307200,calendar_id,availability,description from CalendarItem where %lld <= end_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by end_date asc",
         now, kExclusionPattern);
   }
   return fits(written, size);
@@ -65,23 +50,23 @@ bool formatOneOffStatement(char* statement, size_t size, bool inEvent, int32_t n
 // Occurrences of recurring events that start (or, in an event, end) at or after now. The
 // moments are compared and ordered as instants, not as local-time texts: in the hour that the
 // autumn clock change repeats, the texts would put a passed moment ahead.
-bool formatRecurringStatement(char* statement, size_t size, bool inEvent, int32_t now) {
+bool formatRecurringStatement(char* statement, size_t size, bool inEvent, long long now) {
   int written;
   if (!inEvent && VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date asc",
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %lld <= occurrence_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date asc",
         now, kExclusionPattern);
   } else if (!inEvent) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date asc",
+        "select datetime(occurrence_date+978307200,'unixepoch','localtime') as o_start_date,occurrence_date+978307200,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %lld <= occurrence_date+978307200 and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date asc",
         now, kExclusionPattern);
   } else if (VersionMajor < 5) {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date+end_date-start_date asc",
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,event  where event_id=rowid and %lld <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date+end_date-start_date asc",
         now, kExclusionPattern);
   } else {
     written = snprintf(statement, size,
-        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %d <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date+end_date-start_date asc",
+        "select datetime(occurrence_date+978307200+end_date-start_date,'unixepoch','localtime') as o_end_date,occurrence_date+978307200+end_date-start_date,OccurrenceCache.calendar_id,availability,description from OccurrenceCache,CalendarItem  where event_id=rowid and %lld <= occurrence_date+978307200+end_date-start_date and " CALENDAR_QUALIFYING_ROWS " order by occurrence_date+end_date-start_date asc",
         now, kExclusionPattern);
   }
   return fits(written, size);
@@ -89,7 +74,7 @@ bool formatRecurringStatement(char* statement, size_t size, bool inEvent, int32_
 
 // A possible next wake: the moment in Unix seconds (0: none) and its local-time text.
 struct Candidate {
-  int32_t time = 0;
+  time_t time = 0;
   std::string text;
 };
 
@@ -125,7 +110,7 @@ PreparedStatement prepare(sqlite3* db, const char* statement, bool formatted, co
   return nullptr;
 }
 
-Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int32_t now) {
+Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, long long now) {
   Candidate candidate;
   char statement[2048];
   memset(statement, 0, sizeof statement);
@@ -145,9 +130,8 @@ Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int
     }
     NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 1"
                                                : "*** Found next wake 1 in calendar");
-    if (beyondTheDaemonsRange(compiled.get())) break;
     candidate.text = columnText(compiled.get(), 0);
-    candidate.time = columnSeconds(compiled.get(), 1);
+    candidate.time = sqlite3_column_int64(compiled.get(), 1);
     printf("Next wake1: %s\n", candidate.text.c_str());
     updatePlistString(kUpdatedNextWait1Found, candidate.text.c_str());
     break;
@@ -156,7 +140,7 @@ Candidate findOneOffCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int
   return candidate;
 }
 
-Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent, int32_t now) {
+Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent, long long now) {
   Candidate candidate;
   char statement[2048];
   memset(statement, 0, sizeof statement);
@@ -176,21 +160,36 @@ Candidate findRecurringCandidate(sqlite3* db, int32_t calendarId, bool inEvent, 
     }
     NSLog(match == CalendarMatch::AllCalendars ? "*** Found next wake 2"
                                                : "*** Found next wake 2 in calendar");
-    if (beyondTheDaemonsRange(compiled.get())) break;
-    candidate.time = columnSeconds(compiled.get(), 1);
+    candidate.time = sqlite3_column_int64(compiled.get(), 1);
     candidate.text = columnText(compiled.get(), 0);
-    printf("Date = %s long = %ld\n", candidate.text.c_str(), static_cast<long>(candidate.time));
+    printf("Date = %s long = %lld\n", candidate.text.c_str(), static_cast<long long>(candidate.time));
     break;
   }
   calendarWasBusy(db, stepped);
   return candidate;
 }
 
+// The earlier of the one-off and the recurring candidate; the one-off one on a tie.
+Candidate nextBoundary(sqlite3* db, int32_t calendarId, bool inEvent, long long now) {
+  Candidate result = findOneOffCandidate(db, calendarId, inEvent, now);
+  if (calendarBusy) return result;
+  NSLog("Check in occurrence_date");
+  Candidate recurring = findRecurringCandidate(db, calendarId, inEvent, now);
+  if (recurring.time != 0 && (result.time == 0 || recurring.time < result.time)) {
+    result = recurring;
+    updatePlistString(kUpdatedNextWait2Found, result.text.c_str());
+    printf("Next wake2: %s\n", result.text.c_str());
+  }
+  return result;
+}
+
 }  // namespace
 
-int32_t getWakeUpDate(time_t time) {
+time_t getWakeUpDate(time_t now, bool alsoNextStart) {
   NSLog("Get next wake date");
   NSLog("<NSObject: %p>", static_cast<void*>(&lockObject));
+  // The lock was reported already in this pass: the queries would only wait it out again.
+  if (calendarBusy) return 0;
   int32_t calendarId = 0;
   readPlistNumber(kCalendarID, &calendarId);
 
@@ -206,17 +205,14 @@ int32_t getWakeUpDate(time_t time) {
       NSLog("Error in DB11: %s", openError);
     } else {
       NSLog("Calendar DB was opened successfully");
-      int32_t now = static_cast<int32_t>(time);
       bool inEvent = middleOfEvent;
       try {
-        result = findOneOffCandidate(db, calendarId, inEvent, now);
-        NSLog("Check in occurrence_date");
-        Candidate recurring = findRecurringCandidate(db, calendarId, inEvent, now);
-        if (recurring.time != 0 && (result.time == 0 || recurring.time < result.time)) {
-          result = recurring;
-          updatePlistString(kUpdatedNextWait2Found, result.text.c_str());
-          printf("Next wake2: %s\n", result.text.c_str());
-        }
+        // A start at now is one this pass has seen already. Looked for first, so that the stamps
+        // name the end when there is one.
+        Candidate start;
+        if (inEvent && alsoNextStart) start = nextBoundary(db, calendarId, false, static_cast<long long>(now) + 1);
+        if (!calendarBusy) result = nextBoundary(db, calendarId, inEvent, now);
+        if (start.time != 0 && (result.time == 0 || start.time < result.time)) result = start;
       } catch (...) {
         sqlite3_close(db);
         throw;

@@ -50,14 +50,6 @@ TEST_F(GetWakeUpDate, AnEarlierOccurrenceWinsAndATieKeepsTheOneOffEvent) {
   EXPECT_EQ(phone.setting(kUpdatedNextWait2Found), nullptr) << "on a tie the one-off event stays";
 }
 
-// A moment beyond the daemon's 32-bit seconds is no wake, and no stamp says it was found.
-TEST_F(GetWakeUpDate, AnEndBeyondTheDaemonsRangeIsNoWake) {
-  phone.addEvent({at("09:00:00"), static_cast<time_t>(INT32_MAX) + 100});
-  setMiddleOfEvent(true);
-  EXPECT_EQ(getWakeUpDate(at("09:30:00")), 0);
-  EXPECT_EQ(phone.setting(kUpdatedNextWait1Found), nullptr);
-}
-
 // Each of the four statements of an old system reads the event table: the next start and end of
 // a one-off event and of an occurrence, each earlier than the other's in turn.
 TEST(GetWakeUpDateOnOldSystems, ReadTheEventTable) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -35,6 +36,19 @@ std::unique_ptr<NSMutableDictionary> systemPreferences(const char* phonePath) {
   return preferences ? std::move(preferences) : std::make_unique<NSMutableDictionary>();
 }
 
+// When the daemon last found the phone silenced for the event in progress; none outside events.
+std::optional<time_t> silencedCheckedAt() {
+  char* text = readPlistString(kSilencedCheckedAt);
+  if (text == nullptr) return std::nullopt;
+  char* end = nullptr;
+  long long seen = strtoll(text, &end, 10);
+  bool number = end != text && *end == '\0';
+  free(text);
+  return number ? std::optional<time_t>(seen) : std::nullopt;
+}
+
+void noteSilencedCheck(time_t now) { updatePlistString(kSilencedCheckedAt, std::to_string(now).c_str()); }
+
 // A missing text removes the key.
 void saveString(const char* key, const std::optional<std::string>& value) {
   updatePlistString(key, value ? value->c_str() : nullptr);
@@ -52,8 +66,25 @@ void leaveEvent(const char* alreadyReleased) {
     NSLog("Current event was not disabled");
     revertToOriginalSettings();
   }
+  if (silencedCheckedAt()) updatePlistString(kSilencedCheckedAt, nullptr);
   updatePlistBool(kEventInProgress, false);
   setMiddleOfEvent(false);
+}
+
+// The event in progress was released by the user. The release covers the events that had started
+// when the daemon last found the phone silenced (the daemon wakes at every start during an event);
+// one that started later is a new start, and the release ends with the last event it covers.
+// True when a new event started.
+bool passReleased(time_t now) {
+  time_t covered = silencedCheckedAt().value_or(now);
+  if (eventStarted(now, covered + 1)) {
+    updatePlistBool(kDisableEventSwitch, false);
+    noteSilencedCheck(now);
+    saveOriginalSettings();
+    return true;
+  }
+  if (!calendarBusy && eventEnded(now)) leaveEvent("Not reverting - Current Event was disabled");
+  return false;
 }
 
 }  // namespace
@@ -100,7 +131,13 @@ bool haveEvent(time_t now) {
 
   if (inProgress) {
     setMiddleOfEvent(true);
-    if (eventEnded(now)) leaveEvent("Not reverting - Current Event was disabled");
+    bool released = false;
+    if (readPlistBool(kDisableEventSwitch, &released) && released) return passReleased(now);
+    if (eventEnded(now)) {
+      leaveEvent("Not reverting - Current Event was disabled");
+    } else if (!calendarBusy) {
+      noteSilencedCheck(now);
+    }
     return false;
   }
 
@@ -110,6 +147,7 @@ bool haveEvent(time_t now) {
     // its end from giving the sounds back.
     bool released = false;
     if (readPlistBool(kDisableEventSwitch, &released) && released) updatePlistBool(kDisableEventSwitch, false);
+    noteSilencedCheck(now);
     saveOriginalSettings();
     setMiddleOfEvent(true);
     return true;
@@ -117,8 +155,8 @@ bool haveEvent(time_t now) {
   return false;
 }
 
-bool eventStarted(time_t now) {
-  if (!runningEvent(now) || calendarBusy) return false;
+bool eventStarted(time_t now, std::optional<time_t> startedSince) {
+  if (!runningEvent(now, startedSince) || calendarBusy) return false;
   NSLog("Event started");
   return true;
 }
@@ -166,21 +204,25 @@ void runPass() {
   NSLog("*********** Checking for event - main thread");
   Mutaro(passTime);
 
-  int32_t wake = getWakeUpDate(passTime);
-  if (wake > 0) updateNextWake(static_cast<time_t>(wake));
+  time_t wake = getWakeUpDate(passTime, true);
+  if (wake > 0) updateNextWake(wake);
 
   updatePlistString(kUpdatedExit, localTimeStamp().c_str());
 
   time_t now = time(nullptr);
-  if (calendarBusy) {
-    // A locked calendar is no answer: try again shortly, for about a minute, then leave the state
-    // as it is and come back in a minute.
-    static int lockedPasses = 0;
-    if (++lockedPasses < kLockedCalendarPasses) {
-      NSLog("Calendar DB locked - checking again in 10 seconds");
-      sleep(10);
-      return;
-    }
+  // Locked passes in a row: a pass that reads the calendar ends the run.
+  static int lockedPasses = 0;
+  lockedPasses = calendarBusy ? lockedPasses + 1 : 0;
+  if (lockedPasses > 0 && lockedPasses < kLockedCalendarPasses) {
+    // A locked calendar is no answer: try again 10 seconds after this pass began, for about a
+    // minute, then leave the state as it is and come back in a minute.
+    NSLog("Calendar DB locked - checking again in 10 seconds");
+    // A clock set back meanwhile must not stretch the pause.
+    time_t pause = std::min<time_t>(passTime + 10 - now, 10);
+    if (pause > 0) sleep(static_cast<unsigned>(pause));
+    return;
+  }
+  if (lockedPasses > 0) {
     NSLog("Calendar DB still locked - checking again in a minute");
     updateNextWake(now + 60);
   } else if (wake > 0 && wake < now + 60) {

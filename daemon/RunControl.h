@@ -6,6 +6,7 @@
 bool needToRun();
 
 #include <ctime>
+#include <optional>
 
 // One event check at `now`, the pass's one reading of the clock; runs "./Mutarodh 1" when an
 // event started.
@@ -15,7 +16,8 @@ void Mutaro(time_t now);
 // writer keeps locked is no answer: the state stays as it is.
 bool haveEvent(time_t now);
 
-bool eventStarted(time_t now);  // an event is running at `now`
+// An event is running at `now` (with `startedSince`: one that started at or after that moment).
+bool eventStarted(time_t now, std::optional<time_t> startedSince = std::nullopt);
 bool eventEnded(time_t now);    // no event is running at `now`
 
 // Copies the phone's current sound settings into the settings file, one write per key; not

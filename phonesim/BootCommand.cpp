@@ -1,4 +1,4 @@
-// phonesim boot ROOT: runs the phone's long-lived processes on the device root ROOT until
+// phonesim boot ROOT [--speed N]: runs the phone's long-lived processes on the device root ROOT until
 // phonesim gets SIGINT, SIGTERM or SIGHUP, then stops them and everything they started, and
 // returns 0 once all of it has ended.
 #include <fcntl.h>
@@ -22,6 +22,7 @@
 #include "Commands.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Launcher.h"
+#include "phonesim/SettingsJournal.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/FileWrites.h"
 
@@ -30,8 +31,6 @@ extern char** environ;
 namespace {
 
 constexpr const char* kInstalledDaemon = "/Applications/Mutaro.app/Mutarod";
-// Held (flock) by the phone's boot while it runs.
-constexpr const char* kBootLockPath = "/private/var/sim/boot.lock";
 
 struct Child {
   std::string name;
@@ -91,12 +90,29 @@ void stopChildren(std::vector<Child>* children) {
   children->clear();
 }
 
+// The phone booted again under faketime's wrapper, whose shared clock every program of the
+// phone then reads (a clock set for each process would start anew with each program).
+int bootOnFastClock(const std::string& phone, double speed) {
+  if (const char* clock = std::getenv("FAKETIME")) {
+    std::fprintf(stderr, "phonesim boot: --speed: the clock is already set (FAKETIME=%s)\n", printable(clock).c_str());
+    return 2;
+  }
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "+0 x%g", speed);
+  const std::string self = binDirectory() + "/phonesim";
+  std::vector<const char*> argv = {"faketime", "-f", rate, self.c_str(), "boot", phone.c_str(), nullptr};
+  execvp(argv[0], const_cast<char* const*>(argv.data()));
+  std::fprintf(stderr, "phonesim boot: --speed needs faketime (the Debian package faketime): %s\n", std::strerror(errno));
+  return 1;
+}
+
 }  // namespace
 
-int bootCommand(const std::string& root) {
+int bootCommand(const std::string& root, double speed) {
   // Every process of the phone, and every one they start, sees this root.
   std::optional<std::string> phone = openPhone("boot", root);
   if (!phone) return 1;
+  if (speed != 1) return bootOnFastClock(*phone, speed);
   const char* resolved = phone->c_str();
   if (access(devicePath(kInstalledDaemon).c_str(), X_OK) != 0) {
     std::fprintf(stderr, "phonesim boot: %s has no Mutaro installed; build it and run \"phonesim init %s\"\n", resolved,
@@ -124,9 +140,16 @@ int bootCommand(const std::string& root) {
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
   std::vector<Child> children;
-  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) return 1;
-  // Beside SpringBoard, the launcher starts the daemon at boot and at every scheduled wake.
+  // The journal starts with the settings as the phone boots with them, before any program runs.
+  std::string booted = recordBoot();
   static volatile std::sig_atomic_t stopLauncher = 0;
+  std::thread journal([booted] { recordSettingsChanges(booted, &stopLauncher); });
+  if (!startChild(binDirectory() + "/SpringBoard", {}, &children)) {
+    stopLauncher = 1;
+    journal.join();
+    return 1;
+  }
+  // Beside SpringBoard, the launcher runs the daemon's launch job.
   std::thread launcher([resolved = std::string(resolved)] { runLauncher(resolved, &stopLauncher); });
 
   for (;;) {
@@ -140,6 +163,7 @@ int bootCommand(const std::string& root) {
   }
   stopLauncher = 1;
   launcher.join();
+  journal.join();
   stopChildren(&children);
   return 0;
 }

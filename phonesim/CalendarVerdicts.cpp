@@ -8,7 +8,6 @@
 
 namespace {
 
-
 std::string verdictOf(const CalendarEntry& entry, bool timed, bool notExcluded, int calendarChoice, time_t at,
                       bool* qualifies) {
   const char* notes = entry.notes ? entry.notes->c_str() : nullptr;
@@ -78,6 +77,13 @@ std::vector<CalendarEntry> calendarEntries(sqlite3* db, const std::string& table
   }
   std::stable_sort(entries.begin(), entries.end(),
                    [](const CalendarEntry& a, const CalendarEntry& b) { return a.start < b.start; });
+  // The first occurrence of a recurring event is both the event's own row and a cached one:
+  // one entry, the cached row.
+  std::erase_if(entries, [&](const CalendarEntry& own) {
+    return !own.occurrence && std::any_of(entries.begin(), entries.end(), [&](const CalendarEntry& cached) {
+             return cached.occurrence && cached.eventId == own.eventId && cached.start == own.start;
+           });
+  });
   return entries;
 }
 

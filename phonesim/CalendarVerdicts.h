@@ -23,7 +23,8 @@ struct CalendarEntry {
   std::string verdict;
 };
 
-// The entries of `table` ("event" or "CalendarItem") that overlap [from, to], by start, judged
+// The entries of `table` ("event" or "CalendarItem") that overlap [from, to], by start, one per
+// occurrence, judged
 // at `at` with the watched calendar `calendarChoice` (0: all). Empty when the calendar cannot be
 // read; `error` then says why.
 std::vector<CalendarEntry> calendarEntries(sqlite3* db, const std::string& table, int calendarChoice, time_t from,

@@ -34,7 +34,8 @@ int eventCommand(const EventOptions& options);
 // type; KEY= removes the key. Unknown keys are refused unless `force` is given.
 int setCommand(const std::string& root, const std::vector<std::string>& assignments, bool force);
 
-int bootCommand(const std::string& root);
+// `speed` other than 1 runs every program of the phone on a clock that many times fast.
+int bootCommand(const std::string& root, double speed);
 int appCommand(const std::string& root);
 struct LogOptions {
   std::string root;
@@ -65,5 +66,16 @@ struct TimelineOptions {
   std::string svg;   // a file to write the picture to, as SVG; "" for the terminal
 };
 int timelineCommand(const TimelineOptions& options);
+
+// phonesim import: an iCalendar file into the phone's calendar.
+struct ImportOptions {
+  std::string root;
+  std::string file;
+  std::optional<std::string> calendar;  // the calendar's title; default the file's own name
+  std::string from;  // the window of occurrences; "" for 30 days before today to a year after
+  std::string to;
+  bool dryRun = false;
+};
+int importCommand(const ImportOptions& options);
 
 std::string binDirectory();

@@ -56,11 +56,11 @@ bool DaemonForecast::eventRunning(time_t at) {
   return running;
 }
 
-int32_t DaemonForecast::nextWake(time_t at, bool inEvent) {
-  int32_t wake = 0;
+time_t DaemonForecast::nextWake(time_t at, bool inEvent) {
+  time_t wake = 0;
   quietly([&] {
     setMiddleOfEvent(inEvent);
-    wake = getWakeUpDate(at);
+    wake = getWakeUpDate(at, true);
   });
   return wake;
 }

@@ -15,7 +15,7 @@ class DaemonForecast {
   DaemonForecast& operator=(const DaemonForecast&) = delete;
 
   bool eventRunning(time_t at);                // what the daemon's detection answers
-  int32_t nextWake(time_t at, bool inEvent);   // the wake it would schedule; 0 for none
+  time_t nextWake(time_t at, bool inEvent);    // the wake it would schedule; 0 for none
   bool calendarLocked() const { return locked_; }  // a writer held the calendar meanwhile
 
  private:

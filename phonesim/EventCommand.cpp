@@ -14,7 +14,9 @@
 #include "Commands.h"
 #include "phonesim/PrintableText.h"
 #include "DeviceRoot.h"
+#include "phonesim/DaemonLooks.h"
 #include "phonesim/Moment.h"
+#include "phonesim/PhoneCalendars.h"
 #include "daemon/CalendarRow.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSMutableDictionary.h"
@@ -73,21 +75,6 @@ bool tableExists(sqlite3* db, const char* name) {
   return sqlite3_step(query.get()) == SQLITE_ROW;
 }
 
-struct Calendar {
-  int id;
-  std::string title;
-};
-
-std::vector<Calendar> calendars(sqlite3* db) {
-  std::vector<Calendar> found;
-  Statement query(db, "SELECT rowid, title FROM calendar ORDER BY rowid");
-  while (query && sqlite3_step(query.get()) == SQLITE_ROW) {
-    const unsigned char* title = sqlite3_column_text(query.get(), 1);
-    found.push_back({sqlite3_column_int(query.get(), 0), title ? reinterpret_cast<const char*>(title) : ""});
-  }
-  return found;
-}
-
 // The daemon's verdict on the event's row: its own row test for the calendar, the availability
 // and "!silent", and in SQL its own "!RING" pattern and all-day test.
 std::string verdict(sqlite3* db, const char* table, long long rowid, const EventOptions& options) {
@@ -142,7 +129,7 @@ int eventCommand(const EventOptions& options) {
     if (__builtin_mul_overflow(*options.count - 1, *options.every, &lastEnd) ||
         __builtin_add_overflow(lastEnd, end, &lastEnd) || lastEnd > kLatestDaemonMoment) {
       return misuse("the last occurrence would end after " + dateDescription(kLatestDaemonMoment) +
-                    ", beyond what the calendar's 32-bit seconds can hold");
+                    ", beyond the years the phone's dates can hold");
     }
   }
 
@@ -151,16 +138,11 @@ int eventCommand(const EventOptions& options) {
   if (db.get() == nullptr) return fail(std::string("cannot open the calendar database: ") + openError);
   sqlite3_busy_timeout(db.get(), 5000);
 
-  std::vector<Calendar> known = calendars(db.get());
-  const Calendar* chosen = nullptr;
-  std::string calendarList;
-  for (const Calendar& calendar : known) {
-    if (calendar.id == options.calendar) chosen = &calendar;
-    calendarList += (calendarList.empty() ? "" : ", ") + std::to_string(calendar.id) + " \"" + terminalText(calendar.title) + "\"";
-  }
+  std::vector<PhoneCalendar> known = phoneCalendars(db.get());
+  const PhoneCalendar* chosen = findCalendar(known, options.calendar);
   if (chosen == nullptr) {
     return misuse("there is no calendar " + std::to_string(options.calendar) + "; the calendars are " +
-                (calendarList.empty() ? "none" : calendarList));
+                  listOfCalendars(known));
   }
 
   const char* table = tableExists(db.get(), "CalendarItem") ? "CalendarItem" : "event";
@@ -224,6 +206,10 @@ int eventCommand(const EventOptions& options) {
     std::cout << "  " << *options.count << " occurrences, every " << *options.every << " s; the last starts "
               << localTimeStamp(last) << "\n";
   }
-  std::cout << "  silences the phone: " << verdict(db.get(), table, eventId, options) << "\n";
+  std::string answer = verdict(db.get(), table, eventId, options);
+  if (answer.starts_with("yes") && !phoneBooted()) answer += "; but only on a booted phone, and this one is not booted";
+  std::cout << "  silences the phone: " << answer << "\n";
+  DaemonLook look = whenDaemonLooks(time(nullptr));
+  std::cout << "  the daemon looks: " << look.when << "; " << look.why << "\n";
   return 0;
 }

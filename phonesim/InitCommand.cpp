@@ -20,6 +20,7 @@
 #include "Commands.h"
 #include "bundle-tools/CafFile.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/LaunchJob.h"
 #include "phonesim/PhoneTimeZone.h"
 #include "platform/AppSupport/CPWake.h"
 #include "platform/Foundation/DevicePath.h"
@@ -28,6 +29,7 @@
 #include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/PropertyList.h"
 #include "platform/GraphicsServices/GraphicsServices.h"
+#include "settings-store/SettingsChanged.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "system-files/SystemFiles.h"
@@ -42,7 +44,6 @@ constexpr const char* kCalendarDatabasePath = "/private/var/mobile/Library/Calen
 constexpr const char* kDocumentsDirectory = "/private/var/mobile/Documents";
 constexpr const char* kBundleDirectory = "/Applications/Mutaro.app";
 constexpr const char* kExtensionDirectory = "/Library/MobileSubstrate/DynamicLibraries";
-constexpr const char* kLaunchDaemonPath = "/Library/LaunchDaemons/com.velbrant.mutarod.plist";
 
 // Files the phone's processes of every user read and write.
 constexpr mode_t kSharedFileMode = 0666;
@@ -304,13 +305,29 @@ void installExtension(std::vector<std::string>* missing) {
   writePlist(std::string(kExtensionDirectory) + "/mutaroms.plist", filter, kDataFileMode);
 }
 
+// The daemon's job: started at load; when the calendar database (or its journal or WAL) changes,
+// when the application posts its settings change and when the clock is set; at most once per
+// ThrottleInterval. The settings file is not watched: the daemon writes it on every pass.
 void installLaunchDaemon() {
   NSMutableDictionary job;
   job.setString("Label", "com.velbrant.mutarod");
   job.setString("Program", "/Applications/Mutaro.app/Mutarod");
+  plist_dict_set_item(job.node(), "ProgramArguments", stringArray({"/Applications/Mutaro.app/Mutarod"}));
   job.setString("WorkingDirectory", "/Applications/Mutaro.app");
   job.setBool("RunAtLoad", true);
-  writePlist(kLaunchDaemonPath, job, kDataFileMode);
+  const std::string calendar = kCalendarDatabasePath;
+  plist_dict_set_item(job.node(), "WatchPaths", stringArray({calendar, calendar + "-journal", calendar + "-wal"}));
+  plist_t matching = plist_new_dict();
+  for (const char* name : {kSettingsChangedNotification, kClockSetNotification}) {
+    plist_t event = plist_new_dict();
+    plist_dict_set_item(event, "Notification", plist_new_string(name));
+    plist_dict_set_item(matching, name, event);
+  }
+  plist_t launchEvents = plist_new_dict();
+  plist_dict_set_item(launchEvents, kNotifyLaunchEvents, matching);
+  plist_dict_set_item(job.node(), "LaunchEvents", launchEvents);
+  job.setInt("ThrottleInterval", 10);
+  writePlist(kDaemonJobPath, job, kDataFileMode);
 }
 
 void installDefaultSettings() {

@@ -1,7 +1,10 @@
 #pragma once
-// The simulated phone's service launcher: starts the daemon at boot and again at the second
-// of each wake in the wake schedule, as the phone would (current directory the application
-// bundle, the device root passed on), at most one daemon at a time.
+// The simulated phone's service launcher: runs the daemon's launch job as the platform's
+// launcher does. It starts the job at load (RunAtLoad), when one of its WatchPaths changes, when
+// a notification its LaunchEvents name is posted, and at the second of each wake in the wake
+// schedule; when the wall clock is set it posts the platform's clock-set notification. Never
+// two daemons at once, no two starts within the job's ThrottleInterval; a trigger that comes
+// while the daemon runs gives one more start after it has ended.
 #include <csignal>
 #include <string>
 
@@ -13,3 +16,7 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
 
 // The daemon's own output (what it prints on standard output and error), beside the system log.
 constexpr const char* kDaemonConsolePath = "/private/var/log/mutarod.out";
+// Held (flock) by the phone's boot while it runs.
+constexpr const char* kBootLockPath = "/private/var/sim/boot.lock";
+// Every start of the daemon, one record each: the phone's time and what started it.
+constexpr const char* kDaemonStartsJournal = "daemon-starts";

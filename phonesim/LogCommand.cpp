@@ -2,19 +2,24 @@
 // filters keep the lines of one program, from one moment on, or holding one text, and leave out
 // the settings lock's lines; -f goes on printing lines as they come.
 #include <signal.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "Commands.h"
-#include "phonesim/PrintableText.h"
+#include "phonesim/ClosestName.h"
 #include "phonesim/DeviceRoot.h"
 #include "phonesim/Moment.h"
+#include "phonesim/PrintableText.h"
+#include "phonesim/SystemLogFile.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
@@ -22,19 +27,20 @@
 namespace {
 
 constexpr const char* kLockMessage = "] Lock file was deleted";
-constexpr size_t kStampLength = 19;  // "YYYY-MM-DD HH:MM:SS", the start of every logged line
+
+// The programs that write to the phone's log, under the names they log with.
+constexpr const char* kPrograms[] = {"Mutaro", "Mutarod", "Mutarodh", "CopyFile", "Vibrate", "SpringBoard", "phonesim"};
+
+// The program's name as it logs it, whatever the case it was given in.
+std::optional<std::string> programNamed(const std::string& given) {
+  for (const char* name : kPrograms) {
+    if (strcasecmp(name, given.c_str()) == 0) return name;
+  }
+  return std::nullopt;
+}
 
 volatile sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
-
-bool hasStamp(const std::string& line) {
-  if (line.size() < kStampLength) return false;
-  for (size_t i = 0; i < kStampLength; ++i) {
-    bool digit = line[i] >= '0' && line[i] <= '9';
-    if (digit != !(i == 4 || i == 7 || i == 10 || i == 13 || i == 16)) return false;
-  }
-  return true;
-}
 
 class Filter {
  public:
@@ -42,9 +48,9 @@ class Filter {
 
   // A line without a stamp continues the line before it and shares its fate.
   bool keeps(const std::string& line) {
-    if (!hasStamp(line)) return keptLast_;
-    keptLast_ = (since_.empty() || line.compare(0, kStampLength, since_) >= 0) &&
-                (options_.program.empty() || line.find(" " + options_.program + "[") == kStampLength + 4) &&
+    if (!hasLogStamp(line)) return keptLast_;
+    keptLast_ = (since_.empty() || line.compare(0, kLogStampLength, since_) >= 0) &&
+                (options_.program.empty() || line.find(" " + options_.program + "[") == kLogStampLength + 4) &&
                 (options_.grep.empty() || line.find(options_.grep) != std::string::npos) &&
                 !(options_.quietLocks && line.size() >= std::strlen(kLockMessage) &&
                   line.compare(line.size() - std::strlen(kLockMessage), std::string::npos, kLockMessage) == 0);
@@ -77,8 +83,22 @@ void printNewLines(std::FILE* log, Filter* filter, std::string* partial) {
 
 }  // namespace
 
-int logCommand(const LogOptions& options) {
-  if (!openPhone("log", options.root)) return 1;
+int logCommand(const LogOptions& given) {
+  if (!openPhone("log", given.root)) return 1;
+  LogOptions options = given;
+  if (!options.program.empty()) {
+    std::optional<std::string> program = programNamed(options.program);
+    if (!program) {
+      std::string nearest = closestName(options.program, {std::begin(kPrograms), std::end(kPrograms)});
+      std::string names;
+      for (const char* name : kPrograms) names += std::string(names.empty() ? "" : ", ") + name;
+      std::fprintf(stderr, "phonesim log: no program of the phone is named \"%s\"%s; the programs are %s\n",
+                   terminalText(options.program).c_str(), nearest.empty() ? "" : ("; did you mean " + nearest + "?").c_str(),
+                   names.c_str());
+      return 2;
+    }
+    options.program = *program;
+  }
   // Stamps are the phone's local time: they compare as texts.
   std::string since;
   if (!options.since.empty()) {
@@ -91,9 +111,12 @@ int logCommand(const LogOptions& options) {
     since = localTimeStamp(*moment);
   }
   const std::string path = devicePath(kSystemLogPath);
-  std::FILE* log = std::fopen(path.c_str(), "rb");
+  std::string error;
+  int fd = openSystemLog(&error);
+  std::FILE* log = fd >= 0 ? fdopen(fd, "rb") : nullptr;
   if (log == nullptr) {
-    std::fprintf(stderr, "phonesim log: %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "phonesim log: %s\n", error.c_str());
+    if (fd >= 0) close(fd);
     return 1;
   }
   Filter filter(options, since);

@@ -145,7 +145,7 @@ std::string outsideDaemonRange(const std::string& option, long long when) {
   if (when >= kEarliestDaemonMoment && when <= kLatestDaemonMoment) return "";
   std::string edge = when > kLatestDaemonMoment ? "after " + dateDescription(kLatestDaemonMoment)
                                                 : "before " + dateDescription(kEarliestDaemonMoment);
-  return option + " lies " + edge + ", beyond what the calendar's 32-bit seconds can hold";
+  return option + " lies " + edge + ", beyond the years the phone's dates can hold";
 }
 
 time_t startOfDay(time_t moment) {

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-// The forms in one line, for an option's help.
+// The forms in one line, for messages.
 extern const char kMomentForms[];
 // The forms and the exit statuses, one page, for the help of every command that takes a time.
 extern const char kMomentHelp[];
@@ -28,10 +28,10 @@ std::optional<time_t> parseMoment(const std::string& text, time_t now, std::stri
 bool parseSpan(const std::string& fromText, const std::string& toText, time_t now, time_t defaultFrom,
                time_t defaultTo, time_t* from, time_t* to, std::string* error);
 
-// The moments the daemon can reason about: the calendar keeps signed 32-bit seconds counted
-// from 2001, the daemon's wakes signed 32-bit Unix seconds.
-constexpr long long kEarliestDaemonMoment = -2147483648LL + 978307200LL;
-constexpr long long kLatestDaemonMoment = 2147483647LL;
+// The moments the daemon can reason about: it reads the calendar's seconds as 64-bit, and its
+// wakes are property-list dates, written with four-digit years (0001-01-01 to 9999-12-31 UTC).
+constexpr long long kEarliestDaemonMoment = -62135596800LL;
+constexpr long long kLatestDaemonMoment = 253402300799LL;
 // "" for a moment within them; otherwise why `option` cannot be used.
 std::string outsideDaemonRange(const std::string& option, long long when);
 

@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <unordered_map>
 
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/PlistNesting.h"
+#include "platform/Foundation/PropertyList.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -35,9 +37,7 @@ Json jsonAt(plist_t node, int depth) {
       return text ? std::string(text, static_cast<size_t>(length)) : std::string();
     }
     case PLIST_DATE: {
-      int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      return iso8601(static_cast<time_t>(seconds) + kReferenceDateOffset);
+      return iso8601(plistDateUnixSeconds(node));
     }
     case PLIST_DATA: {
       uint64_t length = 0;
@@ -54,14 +54,24 @@ Json jsonAt(plist_t node, int depth) {
     }
     case PLIST_DICT: {
       if (depth >= kDeepestPropertyList) return nullptr;
+      // An ordered JSON object finds a key by walking its members: with an index beside it,
+      // a dictionary of n keys is built in n steps, not n².
       Json object = Json::object();
+      auto& members = static_cast<Json::object_t::Container&>(object.get_ref<Json::object_t&>());
+      std::unordered_map<std::string, size_t> place;
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       char* key = nullptr;
       plist_t value = nullptr;
       for (plist_dict_next_item(node, it, &key, &value); value != nullptr;
            plist_dict_next_item(node, it, &key, &value)) {
-        object[key ? key : ""] = jsonAt(value, depth + 1);
+        std::string name = key ? key : "";
+        auto [at, added] = place.try_emplace(name, members.size());
+        if (added) {
+          members.emplace_back(name, jsonAt(value, depth + 1));
+        } else {
+          members[at->second].second = jsonAt(value, depth + 1);  // a repeated key: the last value, as before
+        }
         free(key);
         key = nullptr;
       }

@@ -16,9 +16,13 @@
 
 #include "Commands.h"
 #include "phonesim/PrintableText.h"
+#include "daemon/CalendarRow.h"
 #include "phonesim/ClosestName.h"
 #include "phonesim/DeviceRoot.h"
+#include "phonesim/PhoneCalendars.h"
 #include "platform/Foundation/NSMutableDictionary.h"
+#include "platform/notify/notify.h"
+#include "settings-store/SettingsChanged.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
@@ -50,6 +54,7 @@ constexpr KnownKey kSettingsTable[] = {
     {kUpdatedExit, KeyType::Text},             {kUpdatedNextWait1Found, KeyType::Text},
     {kUpdatedNextWait2Found, KeyType::Text},   {kUpdatedAutoWake, KeyType::Text},
     {kUpdatedSilent, KeyType::Text},           {kUpdatedRevert, KeyType::Text},
+    {kSilencedCheckedAt, KeyType::Text},
 };
 
 // One KEY=VALUE, parsed. No value: the key is removed.
@@ -137,6 +142,20 @@ std::optional<Change> parseAssignment(const std::string& assignment, bool force,
   return change;
 }
 
+// Why the calendar `id` cannot be watched, or "" when it can: 0 watches them all, any other
+// value must be a calendar of the phone.
+std::string unwatchableCalendar(int32_t id) {
+  if (id == 0) return "";
+  const char* openError = nullptr;
+  sqlite3* db = openCalendarDatabase(&openError);
+  if (db == nullptr) return std::string("the calendars cannot be read (") + openError + ") to check CalendarID";
+  std::vector<PhoneCalendar> calendars = phoneCalendars(db);
+  sqlite3_close(db);
+  if (findCalendar(calendars, id) != nullptr) return "";
+  return "there is no calendar " + std::to_string(id) + "; the calendars are " + listOfCalendars(calendars) +
+         " (0 watches all of them; --force stores it anyway)";
+}
+
 // A stored value as the user would type it; "absent" for none.
 std::string describe(const NSMutableDictionary& settings, const std::string& key) {
   plist_t value = settings.objectForKey(key.c_str());
@@ -193,6 +212,13 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
       mistaken = true;
     }
   }
+  for (const Change& change : changes) {
+    if (change.key != kCalendarID || !change.integer || force) continue;
+    if (std::string error = unwatchableCalendar(*change.integer); !error.empty()) {
+      std::fprintf(stderr, "phonesim set: %s\n", error.c_str());
+      mistaken = true;
+    }
+  }
   if (mistaken) {
     std::fprintf(stderr, "phonesim set: nothing was written\n");
     return 2;
@@ -224,5 +250,11 @@ int setCommand(const std::string& root, const std::vector<std::string>& assignme
     return 1;
   }
   for (const std::string& line : report) std::printf("%s\n", terminalText(line).c_str());
+  // As the application does, the daemon is told of the changes it must act on at once.
+  if (std::any_of(changes.begin(), changes.end(), [](const Change& change) {
+        return change.key == kCalendarID || change.key == kEnabledSwitch || change.key == kDisableEventSwitch;
+      })) {
+    notify_post(kSettingsChangedNotification);
+  }
   return 0;
 }

@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
   EventOptions event;
   auto* eventCommandLine = app.add_subcommand("event", "add a calendar event");
   eventCommandLine->add_option("ROOT", event.root, "device root directory")->required();
-  eventCommandLine->add_option("--start", event.start, kMomentForms)->required();
-  eventCommandLine->add_option("--end", event.end, kMomentForms)->required();
+  eventCommandLine->add_option("--start", event.start, "when it starts (a time: the forms below)")->required();
+  eventCommandLine->add_option("--end", event.end, "when it ends (a time)")->required();
   eventCommandLine->add_option("--title", event.title, "the event's title")->capture_default_str();
   eventCommandLine->add_option("--calendar", event.calendar, "row id of the calendar")->capture_default_str();
   eventCommandLine->add_option("--availability", event.availability, "0 busy, other values free")
@@ -72,29 +72,41 @@ int main(int argc, char** argv) {
 
   auto* boot = app.add_subcommand("boot", "run the phone until SIGINT, SIGTERM or SIGHUP");
   boot->add_option("ROOT", root, "device root directory")->required();
+  double speed = 1;
+  boot->add_option("--speed", speed, "run the phone's clock N times fast (every program it starts), through faketime")
+      ->check(CLI::PositiveNumber);
   auto* settingsApp = app.add_subcommand("app", "open the settings application in this terminal");
   settingsApp->add_option("ROOT", root, "device root directory")->required();
 
   LogOptions logOptions;
   ExplainOptions explain;
-  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment, by the daemon's rules");
+  auto* explainCommandLine = app.add_subcommand("explain", "why the phone is (not) silenced at a moment: what it recorded then, the daemon's rules");
   explainCommandLine->add_option("ROOT", explain.root, "device root directory")->required();
-  explainCommandLine->add_option("--at", explain.at, kMomentForms)->capture_default_str();
+  explainCommandLine->add_option("--at", explain.at, "the moment asked about (a time: the forms below)")->capture_default_str();
   explainCommandLine->add_option("--from", explain.from, "first moment of the events listed (default: the day of --at)");
   explainCommandLine->add_option("--to", explain.to, "last moment of the events listed");
   explainCommandLine->add_flag("--json", explain.json, "the same facts as one JSON object");
 
   TimelineOptions timeline;
-  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon runs");
+  auto* timelineCommandLine = app.add_subcommand("timeline", "a picture of a span: events, the silence, wakes, daemon passes");
   timelineCommandLine->add_option("ROOT", timeline.root, "device root directory")->required();
   timelineCommandLine->add_option("--from", timeline.from, "start of the span (default: today)");
   timelineCommandLine->add_option("--to", timeline.to, "end of the span");
   timelineCommandLine->add_option("--svg", timeline.svg, "write the picture to FILE as SVG");
 
+  ImportOptions import;
+  auto* importCommandLine = app.add_subcommand("import", "an iCalendar file into the phone's calendar");
+  importCommandLine->add_option("ROOT", import.root, "device root directory")->required();
+  importCommandLine->add_option("FILE", import.file, "the .ics file")->required();
+  auto* calendarName = importCommandLine->add_option("--calendar", "the calendar's name (default: X-WR-CALNAME, else the file's name)");
+  importCommandLine->add_option("--from", import.from, "first moment of the occurrences written (default: 30 days before today)");
+  importCommandLine->add_option("--to", import.to, "last moment of the occurrences written (default: a year from today)");
+  importCommandLine->add_flag("--dry-run", import.dryRun, "print what would be written, and write nothing");
+
   auto* log = app.add_subcommand("log", "show the phone's log: every program's lines, or those the filters keep");
   log->add_option("ROOT", logOptions.root, "device root directory")->required();
-  log->add_option("--program", logOptions.program, "only the lines of this program (Mutarod, Mutarodh, ...)");
-  log->add_option("--since", logOptions.since, std::string("only lines from then on: ") + kMomentForms);
+  log->add_option("--program", logOptions.program, "only the lines of this program, in any case (Mutarod, Mutarodh, ...)");
+  log->add_option("--since", logOptions.since, "only lines from then on (a time: the forms below)");
   log->add_option("--grep", logOptions.grep, "only lines that hold this text");
   log->add_flag("--quiet-locks", logOptions.quietLocks, "leave out the settings lock's \"Lock file was deleted\" lines");
   log->add_flag("-f,--follow", logOptions.follow, "go on printing lines as they are written, until interrupted");
@@ -121,10 +133,14 @@ int main(int argc, char** argv) {
     return eventCommand(event);
   }
   if (set->parsed()) return setCommand(root, assignments, force);
-  if (boot->parsed()) return bootCommand(root);
+  if (boot->parsed()) return bootCommand(root, speed);
   if (settingsApp->parsed()) return appCommand(root);
   if (log->parsed()) return logCommand(logOptions);
   if (explainCommandLine->parsed()) return explainCommand(explain);
   if (timelineCommandLine->parsed()) return timelineCommand(timeline);
+  if (importCommandLine->parsed()) {
+    if (calendarName->count() > 0) import.calendar = calendarName->as<std::string>();
+    return importCommand(import);
+  }
   return 2;
 }

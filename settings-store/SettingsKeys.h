@@ -18,6 +18,9 @@ constexpr const char* kKeyboardSwitch = "KeyboardSwitch";
 
 // Event state
 constexpr const char* kEventInProgress = "EventInProgress";
+// When the daemon last found the phone silenced for the event in progress, Unix seconds as text:
+// a release the user gives after it covers the events that had started by then.
+constexpr const char* kSilencedCheckedAt = "SilencedCheckedAt";
 
 // Saved original sounds
 constexpr const char* kSavedRingtone = "Ringtone";

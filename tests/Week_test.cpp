@@ -1,6 +1,9 @@
-// A week of a timetable: the daemon started at each wake it schedules, as the phone would, and
-// after each run the silence and the next wake held against the timetable's own intervals.
+// A week of a timetable: the daemon started at each wake it schedules and after each change of
+// the calendar or the settings, as the phone's launcher would, and after each run the silence
+// and the next wake held against the timetable's own intervals.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "tests/support/Phone.h"
 
@@ -12,7 +15,14 @@ struct Entry {
   std::optional<std::string> notes;
   int calendar;
   bool allDay;
-  bool qualifies;  // what the test expects of it, the calendar watched being 1
+  bool qualifies;  // what the test expects of it on a calendar watched
+  long long row = 0;
+};
+
+// A change made while the week runs: the calendar edited, or a setting stored by the application.
+struct Change {
+  time_t when;
+  std::function<void()> make;
 };
 
 time_t at(const std::string& day, const char* time) { return localTime("2026-12-" + day + " " + time); }
@@ -20,7 +30,12 @@ time_t at(const std::string& day, const char* time) { return localTime("2026-12-
 TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
   Phone phone;
   phone.set({{kCalendarID, 1}});
-  std::vector<Entry> timetable = {
+  std::vector<Entry> timetable;
+  auto add = [&](Entry entry) {
+    entry.row = phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar, entry.allDay});
+    timetable.push_back(entry);
+  };
+  for (const Entry& entry : std::vector<Entry>{
       {at("08", "14:00:00"), at("08", "15:00:00"), 0, std::nullopt, 1, false, true},  // back to back
       {at("08", "15:00:00"), at("08", "16:00:00"), 0, "", 1, false, true},
       {at("09", "10:00:00"), at("09", "11:00:00"), 0, std::nullopt, 1, false, true},  // overlapping
@@ -28,10 +43,9 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
       {at("10", "13:00:00"), at("10", "14:00:00"), 1, "free", 1, false, false},
       {at("10", "16:00:00"), at("10", "17:00:00"), 0, "call me !RING", 1, false, false},
       {at("11", "00:00:00"), at("11", "23:59:59"), 0, std::nullopt, 1, true, false},
-      {at("11", "10:00:00"), at("11", "11:00:00"), 0, std::nullopt, 2, false, false},  // another calendar
-  };
-  for (const Entry& entry : timetable) {
-    phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar, entry.allDay});
+      {at("11", "10:00:00"), at("11", "11:00:00"), 0, std::nullopt, 2, false, true},  // another calendar
+  }) {
+    add(entry);
   }
   // Weekly and daily, each first occurring in the week before.
   const time_t week = 7 * 86400, day = 86400;
@@ -46,22 +60,60 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
       timetable.push_back({start, start + recurring->end - recurring->start, 0, std::nullopt, 1, false, true});
     }
   }
-
-  auto inEvent = [&](time_t t) {
-    return std::any_of(timetable.begin(), timetable.end(), [&](const Entry& e) { return e.qualifies && e.start <= t && t <= e.end; });
+  int watched = 1;
+  auto sql = [&](const std::string& statement, size_t entry) {
+    phone.sql(statement + " WHERE ROWID = " + std::to_string(timetable[entry].row));
   };
-  // The next boundary the daemon must wake for: the next end while in an event, else the next start.
+  const std::vector<Change> changes = {
+      {at("08", "14:30:00"),  // during the first of two back-to-back events, the second moves away
+       [&] {
+         timetable[1].start += 7200;
+         timetable[1].end += 7200;
+         sql("UPDATE CalendarItem SET start_date = start_date + 7200, end_date = end_date + 7200", 1);
+       }},
+      {at("09", "09:00:00"), [&] { add({at("09", "09:30:00"), at("09", "09:45:00"), 0, std::nullopt, 1, false, true}); }},
+      {at("11", "09:30:00"), [&] { phone.set({{kCalendarID, watched = 0}}); }},
+      {at("11", "11:30:00"), [&] { phone.set({{kCalendarID, watched = 1}}); }},
+      {at("12", "09:00:00"), [&] { add({at("12", "10:00:00"), at("12", "10:30:00"), 0, std::nullopt, 1, false, true}); }},
+      {at("12", "10:10:00"),  // deleted while it runs
+       [&] {
+         sql("DELETE FROM CalendarItem", timetable.size() - 1);
+         timetable.pop_back();
+       }},
+      {at("13", "08:00:00"), [&] { phone.set({{kEnableProfilesSwitch, true}}); }},
+  };
+
+  auto qualifies = [&](const Entry& e) { return e.qualifies && (watched == 0 || e.calendar == watched); };
+  auto inEvent = [&](time_t t) {
+    return std::any_of(timetable.begin(), timetable.end(), [&](const Entry& e) { return qualifies(e) && e.start <= t && t <= e.end; });
+  };
+  // The next boundary the daemon must wake for: the next end, or a later start, while in an event,
+  // else the next start.
   auto nextBoundary = [&](time_t t) {
     time_t next = 0;
+    auto consider = [&](time_t moment, time_t from) {
+      if (moment >= from && (next == 0 || moment < next)) next = moment;
+    };
     for (const Entry& e : timetable) {
-      time_t moment = inEvent(t) ? e.end : e.start;
-      if (e.qualifies && moment >= t && (next == 0 || moment < next)) next = moment;
+      if (!qualifies(e)) continue;
+      if (inEvent(t)) {
+        consider(e.end, t);
+        consider(e.start, t + 1);
+      } else {
+        consider(e.start, t);
+      }
     }
     return next;
   };
 
   int runs = 0;
-  for (time_t wake = at("07", "00:00:00"); wake < at("14", "00:00:00") && runs < 30; ++runs) {
+  size_t changed = 0;
+  for (time_t wake = at("07", "00:00:00"); (wake < at("14", "00:00:00") || changed < changes.size()) && runs < 40; ++runs) {
+    // A change before the next wake starts the daemon at once.
+    if (changed < changes.size() && changes[changed].when < wake) {
+      wake = changes[changed].when;
+      changes[changed++].make();
+    }
     struct tm local;
     localtime_r(&wake, &local);
     char text[32];
@@ -78,7 +130,8 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
     strptime(wakes[0].c_str(), "%Y-%m-%dT%H:%M:%SZ", &utc);
     wake = timegm(&utc);
   }
-  EXPECT_EQ(runs, 15) << "one run per boundary of the week";
+  EXPECT_EQ(changed, changes.size());
+  EXPECT_EQ(runs, 29) << "one run per boundary of the week, the start of an overlapping event included, and per change";
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "app/Classes/CalendarArray.h"
 #include "app/Classes/Mutaro2_0AppDelegate.h"
 #include "platform/Foundation/NSLog.h"
+#include "platform/notify/notify.h"
+#include "settings-store/SettingsChanged.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsStore.h"
 
@@ -87,5 +89,8 @@ void CalendarViewController::tableViewDidSelectRowAtIndexPath(UITableView* table
   } else if (indexPath.section() == 1 && indexPath.row() >= 0 &&
              indexPath.row() < static_cast<NSInteger>(calendarArray().size())) {
     updatePlistNumber(kCalendarID, calendarArray()[indexPath.row()]->calendarID());
+  } else {
+    return;
   }
+  notify_post(kSettingsChangedNotification);
 }

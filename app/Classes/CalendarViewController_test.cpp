@@ -8,6 +8,8 @@
 #include "app/Classes/ProcessGlobals.h"
 #include "app/Resources/InterfaceFiles.h"
 #include "platform/UIKit/HeadlessFrontEnd.h"
+#include "platform/notify/notify.h"
+#include "settings-store/SettingsChanged.h"
 #include "settings-store/SettingsStore.h"
 #include "tests/support/Phone.h"
 
@@ -46,6 +48,9 @@ TEST(CalendarChooser, ListsEveryCalendarButTheFirstAndMovesTheCheckmarkToTheChoi
     EXPECT_EQ(checkedRows(*ui), Titles{title});
     EXPECT_FALSE(ui->row(title)->selected);
   }
+  // Each choice tells the daemon's launcher, which starts the daemon to look again.
+  auto posts = simulatedNotifyPosts();
+  EXPECT_EQ(std::count(posts.begin(), posts.end(), std::pair{std::string(kSettingsChangedNotification), std::optional<uint64_t>()}), 4);
   ui->goBack();
   phone.set({{kCalendarID, 4}});
   ASSERT_TRUE(ui->selectRow("Select Calendar"));

@@ -7,6 +7,8 @@
 #include "app/Classes/ProcessGlobals.h"
 #include "app/Classes/RevertToOriginalSettings.h"
 #include "platform/Foundation/NSLog.h"
+#include "platform/notify/notify.h"
+#include "settings-store/SettingsChanged.h"
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsStore.h"
 
@@ -170,6 +172,7 @@ void MutaroViewController::switchChanged(UISwitch* sender) {
     NSLog("%ld", tag);
     updatePlist(kEnabledSwitch, sender->isOn());
     if (!sender->isOn()) handleDisabled();
+    notify_post(kSettingsChangedNotification);
   } else if (const char* key = keyForTag(tag)) {
     NSLog("%ld", tag);
     updatePlist(key, sender->isOn());
@@ -200,6 +203,8 @@ void MutaroViewController::disableEventChanged(UISwitch* sender) {
     updatePlistBool(kEventInProgress, false);
     sender->setEnabled(false);
     updatePlist(kDisableEventSwitch, false);
+    // The event still running is silenced again by the daemon, which this starts.
+    notify_post(kSettingsChangedNotification);
   }
 }
 

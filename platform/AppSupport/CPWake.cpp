@@ -62,11 +62,7 @@ bool wakeListExists() {
 }
 
 // Unix seconds of a date node, whole seconds (a fraction is dropped towards the past).
-time_t unixSeconds(plist_t date) {
-  int32_t seconds = 0, microseconds = 0;
-  plist_get_date_val(date, &seconds, &microseconds);
-  return static_cast<time_t>(seconds) + kReferenceDateOffset - (microseconds < 0 ? 1 : 0);
-}
+time_t unixSeconds(plist_t date) { return plistDateUnixSeconds(date); }
 
 // Runs `edit` on the "wake" array of the list, under the lock, and writes the list back when
 // `edit` says it changed something. A missing list is started empty when `createMissing`; a
@@ -118,15 +114,16 @@ void editWakeList(const char* operation, bool createMissing,
 
 void CPScheduleWakeAtDateWithIdentifier(time_t date, const char* identifier) {
   const char* operation = "CPScheduleWakeAtDateWithIdentifier";
-  long long sinceReference = static_cast<long long>(date) - kReferenceDateOffset;
-  if (identifier == nullptr || sinceReference < INT32_MIN || sinceReference > INT32_MAX) {
+  // Property-list dates are written with four-digit years.
+  constexpr long long kFirstDate = -62135596800, kLastDate = 253402300799;  // 0001-01-01, 9999-12-31 23:59:59 UTC
+  if (identifier == nullptr || date < kFirstDate || date > kLastDate) {
     NSLog("%s: no wake scheduled for an invalid date or identifier", operation);
     return;
   }
   editWakeList(operation, true, [&](plist_t wakes) {
     plist_t wake = plist_new_dict();
     plist_dict_set_item(wake, "scheduledby", plist_new_string(identifier));
-    plist_dict_set_item(wake, "time", plist_new_date(static_cast<int32_t>(sinceReference), 0));
+    plist_dict_set_item(wake, "time", newPlistDate(date));
     plist_array_append_item(wakes, wake);
     return true;
   });

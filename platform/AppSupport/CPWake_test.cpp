@@ -10,12 +10,6 @@ namespace {
 
 constexpr time_t kNine = 1796634000;  // 2026-12-07 09:00:00 UTC
 
-std::vector<std::pair<std::string, time_t>> wakes() {
-  std::vector<std::pair<std::string, time_t>> all;
-  for (const ScheduledWake& wake : simulatedWakes()) all.emplace_back(wake.scheduledby, wake.time);
-  return all;
-}
-
 TEST(CPWake, ConcurrentSchedulersLoseNoWake) {
   Phone phone;
   constexpr int kEach = 50;
@@ -28,7 +22,7 @@ TEST(CPWake, ConcurrentSchedulersLoseNoWake) {
   while (wait(nullptr) > 0) {
   }
   std::vector<int> next(2, 0);
-  for (const auto& [scheduler, time] : wakes()) EXPECT_EQ(time, kNine + next[std::stoi(scheduler)]++);
+  for (const ScheduledWake& wake : simulatedWakes()) EXPECT_EQ(wake.time, kNine + next[std::stoi(wake.scheduledby)]++);
   EXPECT_EQ(next, (std::vector<int>{kEach, kEach}));
 }
 

@@ -1,6 +1,7 @@
 #include "NSMutableDictionary.h"
 
 #include "NSDate.h"
+#include "PropertyList.h"
 
 NSMutableDictionary::NSMutableDictionary() : root_(plist_new_dict()) {}
 
@@ -82,9 +83,7 @@ std::optional<std::string> NSMutableDictionary::stringForKey(const char* key) co
 std::optional<time_t> NSMutableDictionary::dateForKey(const char* key) const {
   plist_t node = objectForKey(key);
   if (node == nullptr || plist_get_node_type(node) != PLIST_DATE) return std::nullopt;
-  int32_t seconds = 0, microseconds = 0;
-  plist_get_date_val(node, &seconds, &microseconds);
-  return static_cast<time_t>(seconds) + kReferenceDateOffset;
+  return plistDateUnixSeconds(node);
 }
 
 void NSMutableDictionary::setBool(const char* key, bool value) {
@@ -100,8 +99,7 @@ void NSMutableDictionary::setString(const char* key, const std::string& value) {
 }
 
 void NSMutableDictionary::setDate(const char* key, time_t value) {
-  plist_dict_set_item(root_.get(), key,
-                      plist_new_date(static_cast<int32_t>(value - kReferenceDateOffset), 0));
+  plist_dict_set_item(root_.get(), key, newPlistDate(value));
 }
 
 void NSMutableDictionary::removeObjectForKey(const char* key) {

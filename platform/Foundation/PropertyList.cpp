@@ -6,10 +6,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "DevicePath.h"
 #include "FileWrites.h"
+#include "NSDate.h"
 #include "PlistNesting.h"
 
 namespace {
@@ -97,4 +100,36 @@ bool writePropertyListFileAtomically(plist_t root, const std::string& phonePath)
                         [&](int fd) { return writeFully(fd, xml, length); });
   plist_to_xml_free(xml);
   return ok;
+}
+
+plist_t newPlistDate(time_t unixSeconds) {
+  // The XML reader takes any year; the text is the one the XML writer gives such a date.
+  struct tm utc = {};
+  char xml[160];
+  if (gmtime_r(&unixSeconds, &utc) != nullptr &&
+      snprintf(xml, sizeof xml, "<plist version=\"1.0\"><date>%04d-%02d-%02dT%02d:%02d:%02dZ</date></plist>",
+               utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec) > 0) {
+    plist_t date = nullptr;
+    plist_from_xml(xml, static_cast<uint32_t>(strlen(xml)), &date);
+    if (date != nullptr && plist_get_node_type(date) == PLIST_DATE) return date;
+    plist_free(date);
+  }
+  return plist_new_date(0, 0);
+}
+
+time_t plistDateUnixSeconds(plist_t date) {
+  // A lone date in the binary form is "bplist00", then the marker 0x33 and the seconds from 2001
+  // as a big-endian double, exactly as the node holds them.
+  char* binary = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(date, &binary, &length);
+  double seconds = 0;
+  if (binary != nullptr && length >= 17 && static_cast<unsigned char>(binary[8]) == 0x33) {
+    uint64_t bits = 0;
+    for (int index = 9; index < 17; ++index) bits = bits << 8 | static_cast<unsigned char>(binary[index]);
+    std::memcpy(&seconds, &bits, sizeof seconds);
+  }
+  if (binary != nullptr) plist_to_bin_free(binary);
+  if (!(seconds > -1e15 && seconds < 1e15)) return kReferenceDateOffset;  // NaN or absurd
+  return static_cast<time_t>(std::floor(seconds)) + kReferenceDateOffset;
 }

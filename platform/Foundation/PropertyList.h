@@ -4,6 +4,7 @@
 // the target's mode). Paths are phone paths, resolved under the device root.
 #include <plist/plist.h>
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -32,3 +33,8 @@ bool readWholeFile(const std::string& realPath, std::string* contents);
 // True when the file can be opened for reading. The open never blocks: a FIFO without a writer
 // counts as present, as anything else that opens.
 bool canBeOpenedForReading(const std::string& realPath);
+
+// Date nodes in Unix seconds over the whole 64-bit range: the library's own date accessors carry
+// only 32-bit seconds from 2001, which end in 2069. A fraction is dropped towards the past.
+plist_t newPlistDate(time_t unixSeconds);
+time_t plistDateUnixSeconds(plist_t date);

@@ -52,14 +52,4 @@ TEST(PropertyListNesting, SixtyFourLevelsReadAndSixtyFiveDoNot) {
   }
 }
 
-// Every file of the system is read through here: whatever lies at the path, the reader returns
-// at once, with no dictionary from a file it cannot take whole.
-TEST(PropertyList, EveryKindOfBadFileReadsAsNothingAndNoneHangs) {
-  Phone phone{"", true};
-  for (const BadFile& bad : badFiles("<plist><dict><key>n</key><string>1</string></dict></plist>")) {
-    phone.plant(kFile, bad);
-    EXPECT_EQ(NSMutableDictionary::initWithContentsOfFile(kFile) != nullptr, bad.readable) << bad.name;
-  }
-}
-
 }  // namespace

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr const char* kPostJournal = "notifications";
 // Longest name accepted; its state file name must stay within the file system's limit.
 constexpr size_t kMaximumNameLength = 64;
 
@@ -73,7 +72,7 @@ uint32_t notify_set_state(int token, uint64_t state) {
 uint32_t notify_post(const char* name) {
   if (name == nullptr || *name == '\0') return NOTIFY_STATUS_FAILED;
   std::optional<uint64_t> state = simulatedNotifyState(name);
-  simAppend(kPostJournal, {name, state ? std::to_string(*state) : ""});
+  simAppend(kNotifyPostJournal, {name, state ? std::to_string(*state) : ""});
   return NOTIFY_STATUS_OK;
 }
 
@@ -96,7 +95,7 @@ std::optional<uint64_t> simulatedNotifyState(const std::string& name) {
 
 std::vector<std::pair<std::string, std::optional<uint64_t>>> simulatedNotifyPosts() {
   std::vector<std::pair<std::string, std::optional<uint64_t>>> posts;
-  for (const std::vector<std::string>& record : simRead(kPostJournal)) {
+  for (const std::vector<std::string>& record : simRead(kNotifyPostJournal)) {
     if (record.empty()) continue;
     posts.emplace_back(record[0], record.size() > 1 ? parseState(record[1]) : std::nullopt);
   }

@@ -9,6 +9,9 @@
 constexpr uint32_t NOTIFY_STATUS_OK = 0;
 constexpr uint32_t NOTIFY_STATUS_FAILED = 1000000;
 
+// The simulated state's journal of every post, which a launcher watches for its launch events.
+constexpr const char* kNotifyPostJournal = "notifications";
+
 uint32_t notify_register_check(const char* name, int* out_token);
 uint32_t notify_set_state(int token, uint64_t state);
 uint32_t notify_post(const char* name);

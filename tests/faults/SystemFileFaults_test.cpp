@@ -1,11 +1,13 @@
 // The files of the system that the daemon and its switcher read, each in turn hostile while an
 // event starts and is reverted: the version file, a sound preference file, the wake schedule
 // and the calendar. Nothing crashes or hangs, and a file that cannot be read is not rewritten.
-// Every kind of bad file meets the property-list reader in its own test; here each reader gets
-// one of each way in: unparsable, too deep, no regular file, a link to nowhere (where a writer
-// could follow it), and the wrong value types; the calendar, read by SQLite, gets more.
+// Every kind of bad file meets the property-list reader as the settings file; here each reader
+// gets one of each way in: unparsable, too deep, no regular file, a link to nowhere (where a
+// writer could follow it), and the wrong value types; the calendar, read by SQLite, gets more.
+// Last, the device root's own name as hostile as a shell could meet it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "platform/AppSupport/CPWake.h"
@@ -60,5 +62,36 @@ TEST_P(BadSystemFiles, TheDaemonAndTheSwitcherRunThroughAndTheFileStaysAsItWas) 
 
 INSTANTIATE_TEST_SUITE_P(Faults, BadSystemFiles, testing::ValuesIn(rows()),
                          [](const auto& info) { return info.param.name; });
+
+// In user-profile mode the daemon and the switcher copy and delete files under the root by
+// command lines. Here the root holds a blank and shell characters, beside a folder named by its
+// first word: every path stays one word, so nothing outside the root is run, made or deleted,
+// while an event silences the phone and its end gives the sounds back.
+TEST(HostileRoot, AnEventRunsInsideARootNamedWithABlankAndShellCharacters) {
+  char around[] = "/tmp/mutaro-root-XXXXXX";
+  ASSERT_NE(mkdtemp(around), nullptr);
+  std::filesystem::create_directory(std::string(around) + "/My");
+  {
+    Phone phone;
+    phone.moveTo(std::string(around) + "/My Phone;touch pwned;x");
+    phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kSMSSwitch, false}});
+    phone.addEvent({localTime("2026-12-07 09:00:00"), localTime("2026-12-07 10:00:00")});
+    ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 08:00:00", 20)).exited(0));  // copies the bundle files
+    const Sounds before = phone.sounds();
+    ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:00:05", 20)).exited(0));
+    EXPECT_TRUE(phone.exists(kMarkerPath));
+    const Sounds during = phone.sounds();
+    EXPECT_TRUE(during.preferences != before.preferences && during.smsTone != before.smsTone &&
+                during.soundBehaviour != before.soundBehaviour);
+    ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 10:01:30", 20)).exited(0));
+    EXPECT_TRUE(released(phone.status()));
+    EXPECT_EQ(phone.sounds(), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(around), {}), 2);
+    EXPECT_TRUE(std::filesystem::is_empty(std::string(around) + "/My"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(around)) EXPECT_NE(entry.path().filename(), "pwned");
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+  }
+  std::filesystem::remove_all(around);
+}
 
 }  // namespace

@@ -279,6 +279,13 @@ Sounds Phone::sounds(const json* status) const {
   return sounds;
 }
 
+std::vector<std::string> Phone::daemonStarts() const {
+  std::vector<std::string> triggers;
+  std::istringstream records(read("/private/var/sim/daemon-starts"));
+  for (std::string record; std::getline(records, record);) triggers.push_back(record.substr(record.find('\t') + 1));
+  return triggers;
+}
+
 std::string Phone::log() const { return read("/private/var/log/syslog"); }
 
 int Phone::count(const std::string& message) const {
@@ -290,9 +297,30 @@ void Phone::boot(time_t phoneTime, int speed) {
   speed_ = speed;
   bootPhoneTime_ = phoneTime;
   bootRealTime_ = realSeconds();
+  bootClockOffset_ = static_cast<long>(phoneTime - time(nullptr));
+  writeClockFile();
   // Through faketime's wrapper, whose shared memory gives every process of the phone one clock
-  // (a clock set for each process would start anew with each program the phone starts).
-  booted_ = start({"/usr/bin/faketime", "-f", clock(), builtProgram("phonesim"), "boot", root_}, {}, at("/boot.out"));
+  // (a clock set for each process would start anew with each program the phone starts). The
+  // setting itself comes from a file read at every clock reading, so that setClock() can move
+  // the clock of the running phone; the wrapper's own setting would take precedence over it.
+  booted_ = start({"/usr/bin/faketime", "-f", clock(), "/usr/bin/env", "-u", "FAKETIME", builtProgram("phonesim"), "boot", root_},
+                  {.environment = {{"FAKETIME_TIMESTAMP_FILE", at("/boot.clock")}, {"FAKETIME_NO_CACHE", "1"}}}, at("/boot.out"));
+}
+
+void Phone::setClock(time_t phoneTime) {
+  time_t jump = phoneTime - now();
+  bootPhoneTime_ += jump;
+  bootClockOffset_ += jump;
+  writeClockFile();
+}
+
+// The booted phone's processes count the speed from the wrapper's start, so their offset is
+// the one taken at boot, moved by every setting of the clock since. Replaced whole, so that no
+// process reads half a setting.
+void Phone::writeClockFile() const {
+  write("/boot.clock.new", (bootClockOffset_ >= 0 ? "+" : "") + std::to_string(bootClockOffset_) + " x" +
+                               std::to_string(speed_) + "\n");
+  fs::rename(at("/boot.clock.new"), at("/boot.clock"));
 }
 
 // An offset from the real clock: libfaketime applies the speed from the start of the process

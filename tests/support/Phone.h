@@ -135,6 +135,9 @@ class Phone {
   json status() const;
   // The volume taken from `status` when given, else from a new one.
   Sounds sounds(const json* status = nullptr) const;
+  // What started the booted phone's daemon, one entry per start, in order ("load", "wake",
+  // "path" or the notification's name), as the launcher records them.
+  std::vector<std::string> daemonStarts() const;
   // The phone's system log, and how many of its lines end in "] `message`".
   std::string log() const;
   int count(const std::string& message) const;
@@ -143,18 +146,22 @@ class Phone {
   // the real one, until shutdown().
   void boot(time_t phoneTime, int speed);
   void shutdown();
+  // Sets the booted phone's wall clock, as a user setting the time does; it runs on from there.
+  void setClock(time_t phoneTime);
   time_t now() const;  // the booted phone's clock, as far as the test can tell
   std::string clock() const;  // that clock as a FAKETIME setting, for programs run meanwhile
   // Polls the state until `condition` holds or the phone's clock passes `deadline`.
   bool waitFor(const std::function<bool(const json&)>& condition, time_t deadline, json* last = nullptr) const;
 
  private:
+  void writeClockFile() const;
   std::vector<std::string> onPhone(const std::vector<std::string>& argv, RunOptions* options) const;
   std::string root_;
   std::string eventTable_;  // the calendar's event table on this system version
   std::string hostPath_;
   std::unique_ptr<Process> booted_;
   time_t bootPhoneTime_ = 0;
+  long bootClockOffset_ = 0;  // the booted phone's faketime offset
   double bootRealTime_ = 0;
   int speed_ = 1;
 };
