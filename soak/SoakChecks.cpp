@@ -131,11 +131,11 @@ std::string describe(const Failure& failure, const std::vector<Span>& spans, con
   // The actions of that morning that took effect, the latest three: a fault may act long after.
   std::vector<const Played*> before;
   for (const Played& p : played) {
-    if (p.tookEffect && p.action.at <= failure.at && failure.at - p.action.at < 6 * 3600) before.push_back(&p);
+    if (p.tookEffect && p.action.playedAt() <= failure.at && failure.at - p.action.playedAt() < 6 * 3600) before.push_back(&p);
   }
   if (before.empty()) text += "\n    no fault or action took effect before it that morning";
   for (size_t i = before.size() > 3 ? before.size() - 3 : 0; i < before.size(); ++i) {
-    text += "\n    after: " + std::string(actionName(before[i]->action.kind)) + " at " + clockText(before[i]->action.at) + " (" +
+    text += "\n    after: " + std::string(actionName(before[i]->action.kind)) + " at " + clockText(before[i]->action.playedAt()) + " (" +
             before[i]->outcome + ")";
   }
   return text;

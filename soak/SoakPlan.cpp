@@ -81,6 +81,7 @@ const char* actionName(ActionKind kind) {
     case ActionKind::KillSwitcher: return "SIGKILL of the switcher";
     case ActionKind::KillApplication: return "SIGKILL of the application during its restore";
     case ActionKind::LockCalendar: return "calendar locked";
+    case ActionKind::ClockShift: return "clock set an hour forward or back";
   }
   return "?";
 }
@@ -125,6 +126,8 @@ Plan makePlan(int days, unsigned seed, const std::vector<ActionKind>& kinds) {
         if (o.start >= lived.boot && o.end <= lived.end) anchors.push_back(o);
       }
     }
+    bool shift = false;
+    time_t latest = lived.boot;
     for (int n = 0; n < 5 && !kinds.empty(); ++n) {
       // Every kind in turn, each round in a drawn order, so that a few days play them all.
       if (deck.empty()) {
@@ -164,12 +167,24 @@ Plan makePlan(int days, unsigned seed, const std::vector<ActionKind>& kinds) {
           action.at = boundary - draw.between(0, 20);
           action.until = action.at + draw.between(30, 120);
           break;
+        case ActionKind::ClockShift:
+          shift = true;
+          continue;
       }
       action.until = std::max(action.until, action.at);
       plan.actions.push_back(action);
+      latest = std::max(latest, action.until);
+    }
+    // The clock moves once everything else of the day is over; without the room it waits a day.
+    if (shift && latest + 2 * kMinute < lived.end - 3 * kMinute) {
+      time_t moment = draw.between(static_cast<int>(latest + 2 * kMinute - midnight), static_cast<int>(lived.end - 3 * kMinute - midnight)) + midnight;
+      int by = draw.between(0, 1) ? kHour : -kHour;
+      plan.actions.push_back({ActionKind::ClockShift, by > 0 ? moment : moment + by, by > 0 ? moment + by : moment, by});
+    } else if (shift) {
+      deck.push_back(ActionKind::ClockShift);
     }
   }
-  std::stable_sort(plan.actions.begin(), plan.actions.end(), [](const Action& a, const Action& b) { return a.at < b.at; });
+  std::stable_sort(plan.actions.begin(), plan.actions.end(), [](const Action& a, const Action& b) { return a.playedAt() < b.playedAt(); });
   return plan;
 }
 

@@ -27,6 +27,7 @@ enum class ActionKind {
   KillSwitcher,
   KillApplication,        // "Disable Event" tapped and the application killed `value` ms later
   LockCalendar,           // the calendar database locked from `at` to `until`
+  ClockShift,             // the clock set `value` seconds forward or back, from `at` or to `until`
 };
 const char* actionName(ActionKind kind);
 
@@ -35,6 +36,9 @@ struct Action {
   time_t at = 0;
   time_t until = 0;  // when it is undone (the same as `at` for one-off actions)
   int value = 0;
+  // A shift of the clock spans the hour it skips or lives again: forward it is played at `at`,
+  // back at `until`; nothing else of its day comes after it.
+  time_t playedAt() const { return kind == ActionKind::ClockShift && value < 0 ? until : at; }
 };
 
 // One day lived by the phone: booted at `boot`, shut down at `end`, nothing planned outside.
@@ -46,7 +50,7 @@ struct Plan {
   unsigned seed = 0;
   std::vector<Day> days;
   std::vector<PlannedEvent> events;
-  std::vector<Action> actions;  // by `at`
+  std::vector<Action> actions;  // by playedAt()
   int firstCalendar = 0;        // "CalendarID" at the start
   bool firstProfiles = true;    // "EnableProfilesSwitch" at the start
 };

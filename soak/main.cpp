@@ -29,7 +29,8 @@ constexpr int kSpeed = 20;
 const std::vector<ActionKind> kEveryAction = {
     ActionKind::DisableEvent, ActionKind::DisableDuringSwitcher, ActionKind::EnabledOff,
     ActionKind::WatchCalendar, ActionKind::SwitchMode, ActionKind::KillDaemon,
-    ActionKind::KillSwitcher, ActionKind::KillApplication, ActionKind::LockCalendar};
+    ActionKind::KillSwitcher, ActionKind::KillApplication, ActionKind::LockCalendar,
+    ActionKind::ClockShift};
 
 struct Soak {
   explicit Soak(const Plan& plan) : plan(plan), spans(qualifyingSpans(plan)) {}
@@ -174,13 +175,18 @@ void play(Soak& soak, const Action& action) {
                               }});
       break;
     }
+    case ActionKind::ClockShift:
+      phone.setClock(phone.now() + action.value);
+      p.tookEffect = true;
+      p.outcome = action.value > 0 ? "an hour forward" : "an hour back";
+      break;
   }
   soak.played.push_back(p);
 }
 
 void runDue(Soak& soak, size_t* next, time_t until) {
   time_t now = std::min(soak.phone.now(), until);
-  while (*next < soak.plan.actions.size() && soak.plan.actions[*next].at <= now) play(soak, soak.plan.actions[(*next)++]);
+  while (*next < soak.plan.actions.size() && soak.plan.actions[*next].playedAt() <= now) play(soak, soak.plan.actions[(*next)++]);
   for (size_t i = 0; i < soak.pending.size();) {
     if (soak.pending[i].at > now) {
       ++i;
@@ -296,7 +302,7 @@ int main(int argc, char* argv[]) {
               soak.played.size(), effective, verdict.checkedSpans, verdict.disturbedSpans, delays(verdict.silenceDelays).c_str(),
               delays(verdict.releaseDelays).c_str(), seconds);
   for (const Played& p : soak.played) {
-    std::printf("soak: played %s %s (%s)\n", clockText(p.action.at).c_str(), actionName(p.action.kind), p.outcome.c_str());
+    std::printf("soak: played %s %s (%s)\n", clockText(p.action.playedAt()).c_str(), actionName(p.action.kind), p.outcome.c_str());
   }
   for (const std::string& failure : soak.failures) std::printf("soak: FAILED (seed %u): %s\n", seed, failure.c_str());
   if (!soak.failures.empty()) {
