@@ -278,14 +278,14 @@ json Phone::status() const {
   return json::parse(status.out, nullptr, false).is_object() ? json::parse(status.out) : json::object();
 }
 
-Sounds Phone::sounds() const {
+Sounds Phone::sounds(const json* status) const {
   Sounds sounds;
   for (const char* file : {kSpringBoardPreferencesPath, kPhonePreferencesPath, kMailPreferencesPath, kSoundsPreferencesPath}) {
     sounds.preferences[file] = valuesAsXml(readPropertyListFile(file).get());
   }
   sounds.smsTone = read(kSmsTonePath);
   sounds.soundBehaviour = read(kSoundBehaviourPath);
-  sounds.volume = status().value("volume", -1.0);
+  sounds.volume = (status != nullptr ? *status : this->status()).value("volume", -1.0);
   return sounds;
 }
 

@@ -139,7 +139,8 @@ class Phone {
 
   // The phone's state: `phonesim status --json`.
   json status() const;
-  Sounds sounds() const;
+  // The volume taken from `status` when given, else from a new one.
+  Sounds sounds(const json* status = nullptr) const;
   // What started the booted phone's daemon, one entry per start, in order ("load", "wake",
   // "path" or the notification's name), as the launcher records them.
   std::vector<std::string> daemonStarts() const;
