@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "phonesim/PhoneTimeZone.h"
+#include "phonesim/text/PhoneTimeZone.h"
 #include "platform/Foundation/DevicePath.h"
 
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "Commands.h"
-#include "phonesim/ClosestName.h"
-#include "phonesim/Moment.h"
+#include "phonesim/text/ClosestName.h"
+#include "phonesim/text/Moment.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "phonesim/PrintableText.h"
+#include "phonesim/text/PrintableText.h"
 #include "tests/support/Phone.h"
 
 namespace {

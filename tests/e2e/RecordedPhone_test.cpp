@@ -3,7 +3,7 @@
 // then, not by today's.
 #include <gtest/gtest.h>
 
-#include "phonesim/PhoneHistory.h"
+#include "phonesim/history/PhoneHistory.h"
 #include "tests/support/Phone.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // sanitizers or take long.
 #include <string>
 
-#include "phonesim/ImportPlan.h"
+#include "phonesim/calendar/ImportPlan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

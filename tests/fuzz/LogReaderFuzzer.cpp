@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "phonesim/PhoneHistory.h"
-#include "phonesim/SystemLogFile.h"
+#include "phonesim/history/PhoneHistory.h"
+#include "phonesim/history/SystemLogFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string log(reinterpret_cast<const char*>(data), size);

@@ -2,7 +2,7 @@
 // never crashes, and the JSON it prints parses back.
 #include <cstdlib>
 
-#include "phonesim/PlistJson.h"
+#include "phonesim/text/PlistJson.h"
 #include "platform/Foundation/PropertyList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

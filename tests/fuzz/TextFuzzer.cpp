@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "phonesim/PrintableText.h"
+#include "phonesim/text/PrintableText.h"
 
 namespace {
 
