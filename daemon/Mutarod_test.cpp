@@ -142,6 +142,20 @@ TEST_F(Mutarod, AnEndPassingDuringThePassGivesTheSoundsBackAtOnce) {
   EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(localTime("2026-12-07 11:00:00"))});
 }
 
+// A release covers the events that had started when the daemon last found the phone silenced: a
+// meeting that starts later, during the released event, is silenced at its start.
+TEST_F(Mutarod, AReleaseLeavesAMeetingThatStartsLaterToBeSilenced) {
+  const time_t meeting = localTime("2026-12-07 09:40:00");
+  phone.addEvent({meeting, localTime("2026-12-07 10:30:00")});
+  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
+  phone.set({{kDisableEventSwitch, true}});
+  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:35:00")).exited(0));
+  EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(meeting)});
+  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:40:00")).exited(0));
+  EXPECT_EQ(switcherRuns(), (std::vector<std::string>{"1 <true/> 1", "1 <true/> 1"}));
+  EXPECT_EQ(phone.setting(kDisableEventSwitch), false);
+}
+
 TEST_F(Mutarod, AStartWhileTheSilentProfileIsAppliedKeepsTheSavedSounds) {
   phone.set({{kSavedRingtone, "<default>"}, {kSavedRingVibrate, 1}});
   auto silenced = phone.plist(kSpringBoardPreferencesPath);

@@ -1,4 +1,3 @@
-// A booted phone: a release followed by another meeting, and the boot itself.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,28 +7,6 @@
 #include "tests/support/Phone.h"
 
 namespace {
-
-// A release covers the events in progress when it is given: a meeting that starts after it, during
-// the released one, is silenced at its start and given back at its end.
-TEST(Release, LeavesAMeetingThatStartsDuringTheReleasedOneToBeSilenced) {
-  Phone phone;
-  phone.set({{kEnableProfilesSwitch, true}, {kVibrateSwitch, false}, {kSMSSwitch, false}});
-  const Sounds own = phone.sounds();
-  phone.addEvent({todayAt("09:00:00"), todayAt("09:03:00")});
-  phone.addEvent({todayAt("09:02:00"), todayAt("09:04:00")});
-  phone.boot(todayAt("08:59:30"), kBootSpeed);
-  json s;
-  ASSERT_TRUE(phone.waitFor(silenced, todayAt("09:00:45"), &s)) << s.dump(1);
-  // The daemon is gone: the silence is complete before the tap.
-  ASSERT_TRUE(phone.waitFor([](const json& st) { return st["powerAssertions"].empty(); }, todayAt("09:01:00")));
-  ASSERT_TRUE(phone.run({"tap-switch", "Disable Event"}, {.clock = phone.clock()}).exited(0));
-  ASSERT_LT(phone.now(), todayAt("09:02:00")) << "the release came too late to test";
-  EXPECT_FALSE(phone.exists(kMarkerPath));
-  ASSERT_TRUE(phone.waitFor(silenced, todayAt("09:02:15"), &s)) << s.dump(1);
-  EXPECT_FALSE(phone.waitFor(released, todayAt("09:03:55"), &s)) << s.dump(1);
-  ASSERT_TRUE(phone.waitFor(released, todayAt("09:04:40"), &s)) << s.dump(1);
-  EXPECT_EQ(phone.sounds(), own);
-}
 
 // Stopping a booted phone ends everything it started, a switcher halfway through included; a
 // phone runs one boot at a time, and only a phone made by phonesim init boots.
