@@ -14,8 +14,6 @@ struct Entry {
   int availability;
   std::optional<std::string> notes;
   int calendar;
-  bool allDay;
-  bool qualifies;  // what the test expects of it on a calendar watched
   long long row = 0;
 };
 
@@ -32,18 +30,15 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
   phone.set({{kCalendarID, 1}});
   std::vector<Entry> timetable;
   auto add = [&](Entry entry) {
-    entry.row = phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar, entry.allDay});
+    entry.row = phone.addEvent({entry.start, entry.end, entry.availability, entry.notes, entry.calendar});
     timetable.push_back(entry);
   };
   for (const Entry& entry : std::vector<Entry>{
-      {at("08", "14:00:00"), at("08", "15:00:00"), 0, std::nullopt, 1, false, true},  // back to back
-      {at("08", "15:00:00"), at("08", "16:00:00"), 0, "", 1, false, true},
-      {at("09", "10:00:00"), at("09", "11:00:00"), 0, std::nullopt, 1, false, true},  // overlapping
-      {at("09", "10:30:00"), at("09", "11:30:00"), 1, "quiet !silent", 1, false, true},
-      {at("10", "13:00:00"), at("10", "14:00:00"), 1, "free", 1, false, false},
-      {at("10", "16:00:00"), at("10", "17:00:00"), 0, "call me !RING", 1, false, false},
-      {at("11", "00:00:00"), at("11", "23:59:59"), 0, std::nullopt, 1, true, false},
-      {at("11", "10:00:00"), at("11", "11:00:00"), 0, std::nullopt, 2, false, true},  // another calendar
+      {at("08", "14:00:00"), at("08", "15:00:00"), 0, std::nullopt, 1},  // back to back
+      {at("08", "15:00:00"), at("08", "16:00:00"), 0, "", 1},
+      {at("09", "10:00:00"), at("09", "11:00:00"), 0, std::nullopt, 1},  // overlapping
+      {at("09", "10:30:00"), at("09", "11:30:00"), 1, "quiet !silent", 1},
+      {at("11", "10:00:00"), at("11", "11:00:00"), 0, std::nullopt, 2},  // another calendar
   }) {
     add(entry);
   }
@@ -57,7 +52,7 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
   phone.addEvent(lunch);
   for (const Event* recurring : {&standup, &lunch}) {
     for (time_t start : recurring->occurrences) {
-      timetable.push_back({start, start + recurring->end - recurring->start, 0, std::nullopt, 1, false, true});
+      timetable.push_back({start, start + recurring->end - recurring->start, 0, std::nullopt, 1});
     }
   }
   int watched = 1;
@@ -71,10 +66,10 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
          timetable[1].end += 7200;
          sql("UPDATE CalendarItem SET start_date = start_date + 7200, end_date = end_date + 7200", 1);
        }},
-      {at("09", "09:00:00"), [&] { add({at("09", "09:30:00"), at("09", "09:45:00"), 0, std::nullopt, 1, false, true}); }},
+      {at("09", "09:00:00"), [&] { add({at("09", "09:30:00"), at("09", "09:45:00"), 0, std::nullopt, 1}); }},
       {at("11", "09:30:00"), [&] { phone.set({{kCalendarID, watched = 0}}); }},
       {at("11", "11:30:00"), [&] { phone.set({{kCalendarID, watched = 1}}); }},
-      {at("12", "09:00:00"), [&] { add({at("12", "10:00:00"), at("12", "10:30:00"), 0, std::nullopt, 1, false, true}); }},
+      {at("12", "09:00:00"), [&] { add({at("12", "10:00:00"), at("12", "10:30:00"), 0, std::nullopt, 1}); }},
       {at("12", "10:10:00"),  // deleted while it runs
        [&] {
          sql("DELETE FROM CalendarItem", timetable.size() - 1);
@@ -83,7 +78,7 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
       {at("13", "08:00:00"), [&] { phone.set({{kEnableProfilesSwitch, true}}); }},
   };
 
-  auto qualifies = [&](const Entry& e) { return e.qualifies && (watched == 0 || e.calendar == watched); };
+  auto qualifies = [&](const Entry& e) { return watched == 0 || e.calendar == watched; };
   auto inEvent = [&](time_t t) {
     return std::any_of(timetable.begin(), timetable.end(), [&](const Entry& e) { return qualifies(e) && e.start <= t && t <= e.end; });
   };

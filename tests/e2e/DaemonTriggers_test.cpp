@@ -80,15 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
             kSettingsChangedNotification},
         Row{"DisableEventOff", {{kEventInProgress, true}, {kDisableEventSwitch, true}}, 0, "09:01:00",
             [](Phone& phone, long long) { tap(phone, "Disable Event"); }, kSettingsChangedNotification},
-        // Back from after the event into it; forward from before it (over its wake) into it.
-        Row{"ClockBackAnHour", {{kEnabledSwitch, false}}, 0, "09:01:00",
-            [](Phone& phone, long long) {
-              phone.set({{kEnabledSwitch, true}});
-              phone.setClock(todayAt("10:01:00"));
-              waitUntil(phone, todayAt("10:01:30"));
-              phone.setClock(todayAt("09:01:30"));
-            },
-            kClockSet},
+        // Forward from before the event, over its wake, into it.
         Row{"ClockForwardAnHour", {{kEnabledSwitch, true}}, 1, "09:00:20",
             [](Phone& phone, long long id) {
               phone.sql("UPDATE CalendarItem SET start_date = start_date + 3600, end_date = end_date + 3600, availability = 0 "

@@ -1,10 +1,7 @@
-// The files of the system that the daemon and its switcher read, each in turn hostile while an
-// event starts and is reverted: the version file, a sound preference file, the wake schedule
-// and the calendar. Nothing crashes or hangs, and a file that cannot be read is not rewritten.
-// Every kind of bad file meets the property-list reader as the settings file; here each reader
-// gets one of each way in: unparsable, too deep, no regular file, a link to nowhere (where a
-// writer could follow it), and the wrong value types; the calendar, read by SQLite, gets more.
-// Last, the device root's own name as hostile as a shell could meet it.
+// The system files the daemon and its switcher read (version, a sound preference file, the wake
+// schedule, the calendar), each in turn hostile while an event starts and is reverted: nothing
+// crashes or hangs, no event comes from an unreadable calendar, and an unreadable file is not
+// rewritten. Last, a device root named as hostilely as a shell could meet it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
