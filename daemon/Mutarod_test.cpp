@@ -156,17 +156,6 @@ TEST_F(Mutarod, AnEndPassingDuringThePassGivesTheSoundsBackAtOnce) {
   EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(localTime("2026-12-07 11:00:00"))});
 }
 
-TEST_F(Mutarod, AStartWhileTheSilentProfileIsAppliedKeepsTheSavedSounds) {
-  phone.set({{kSavedRingtone, "<default>"}, {kSavedRingVibrate, 1}});
-  auto silenced = phone.plist(kSpringBoardPreferencesPath);
-  silenced->setString("ringtone", "system:Mutaro");
-  phone.writePlist(kSpringBoardPreferencesPath, *silenced);
-  phone.write(kMarkerPath, "");
-  ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
-  EXPECT_EQ(switcherRuns(), std::vector<std::string>{"1 <true/> 0"});
-  EXPECT_EQ(phone.setting(kSavedRingtone), "<default>");
-}
-
 TEST_F(Mutarod, WithoutGraphicsServicesItEndsWithStatus255) {
   phone.remove(kGraphicsServicesPath);
   Outcome run = phone.daemon(clockAt("2026-12-07 09:30:00"));

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "daemon/DaemonState.h"
 #include "daemon/EventDetection.h"
@@ -23,11 +25,16 @@
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
+#include "settings-store/SoundsLock.h"
+#include "system-files/SystemFiles.h"
 
 namespace {
 
 // Passes in a row that find the calendar locked before the daemon gives up for a minute.
 constexpr int kLockedCalendarPasses = 6;
+// Seconds until a revert that could not finish is tried again: past the 60-second window, so the
+// daemon does not stay for it.
+constexpr time_t kRevertRetry = 90;
 
 // A system preference file as a whole dictionary; one that cannot be read is empty.
 std::unique_ptr<NSMutableDictionary> systemPreferences(const char* phonePath) {
@@ -54,21 +61,103 @@ void saveString(const char* key, const std::optional<std::string>& value) {
   updatePlistString(key, value ? value->c_str() : nullptr);
 }
 
+bool markerExists() {
+  struct stat marker;
+  return stat(devicePath(kMarkerPath).c_str(), &marker) == 0;
+}
+
+// Set when a revert could not give everything back; the pass then comes back in a while to
+// finish it.
+bool revertUnfinished = false;
+
 // The end of the event's silence: revert unless the user already released the event (then
-// only that flag is cleared and `alreadyReleased` logged), and clear the event state.
+// only that flag is cleared and `alreadyReleased` logged), and clear the event state. A marker
+// that is still there means sounds are still owed, released or not; when the revert cannot give
+// them all back, the event state stays, so that the next pass (or the settings application's
+// restore) finishes it.
 void leaveEvent(const char* alreadyReleased) {
   bool disabled = false;
   readPlistBool(kDisableEventSwitch, &disabled);
-  if (disabled) {
+  if (disabled && !markerExists()) {
     NSLog("%s", alreadyReleased);
-    updatePlistBool(kDisableEventSwitch, false);
   } else {
-    NSLog("Current event was not disabled");
+    NSLog(disabled ? "Current event was disabled, but its sounds are not back" : "Current event was not disabled");
     revertToOriginalSettings();
+    if (markerExists()) {
+      NSLog("Sounds not all back - reverting again at the next pass");
+      revertUnfinished = true;
+      return;
+    }
   }
+  if (disabled) updatePlistBool(kDisableEventSwitch, false);
   if (silencedCheckedAt()) updatePlistString(kSilencedCheckedAt, nullptr);
   updatePlistBool(kEventInProgress, false);
   setMiddleOfEvent(false);
+}
+
+// What a sound's saved copy is, where it is copied from and the value the silence gives it.
+struct SavedSound {
+  const char* savedKey;
+  const char* file;
+  const char* key;
+  enum { kText, kNumber, kFlag } type;
+  std::string silent;        // as text: "1", "0" or the string
+  std::string whenMissing;   // likewise; for a text, a missing source removes the saved key
+};
+
+const std::vector<SavedSound>& savedSounds() {
+  static const std::vector<SavedSound> table = {
+      {kSavedRingtone, kSpringBoardPreferencesPath, kRingtoneKey, SavedSound::kText, kSilentRingtone, ""},
+      {kSavedRingVibrate, kSpringBoardPreferencesPath, kRingVibrateKey, SavedSound::kNumber, "0", "0"},
+      {kSavedCalendarAlarm, kSpringBoardPreferencesPath, kCalendarAlarmKey, SavedSound::kText, "", ""},
+      {kSavedSmsSound, kSpringBoardPreferencesPath, kSmsSoundKey, SavedSound::kNumber, "1", "0"},
+      {kSavedLockUnlock, kSpringBoardPreferencesPath, kLockUnlockKey, SavedSound::kFlag, "0", "0"},
+      {kSavedVoicemailToneEnabled, kPhonePreferencesPath, kVoicemailToneEnabledKey, SavedSound::kFlag, "0", "1"},
+      {kSavedPlayNewMailSound, kMailPreferencesPath, kPlayNewMailSoundKey, SavedSound::kFlag, "0", "1"},
+      {kSavedPlaySentMailSound, kMailPreferencesPath, kPlaySentMailSoundKey, SavedSound::kFlag, "0", "1"},
+      {kSavedKeyboard, kSoundsPreferencesPath, kKeyboardKey, SavedSound::kFlag, "0", "1"},
+  };
+  return table;
+}
+
+// The sound's value as text, or nothing when the file lacks it.
+std::optional<std::string> currentValue(const NSMutableDictionary& preferences, const SavedSound& sound) {
+  switch (sound.type) {
+    case SavedSound::kText:
+      return preferences.stringForKey(sound.key);
+    case SavedSound::kNumber:
+      if (auto number = preferences.intForKey(sound.key)) return std::to_string(*number);
+      return std::nullopt;
+    case SavedSound::kFlag:
+      if (auto flag = preferences.boolForKey(sound.key)) return *flag ? "1" : "0";
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool hasSavedCopy(const SavedSound& sound) {
+  if (sound.type == SavedSound::kText) {
+    char* text = readPlistString(sound.savedKey);
+    bool present = text != nullptr;
+    std::free(text);
+    return present;
+  }
+  int32_t number = 0;
+  return readPlistNumber(sound.savedKey, &number);
+}
+
+void save(const SavedSound& sound, const std::optional<std::string>& value) {
+  switch (sound.type) {
+    case SavedSound::kText:
+      saveString(sound.savedKey, value);
+      break;
+    case SavedSound::kNumber:
+      updatePlistNumber(sound.savedKey, std::atoi(value.value_or(sound.whenMissing).c_str()));
+      break;
+    case SavedSound::kFlag:
+      updatePlistBool(sound.savedKey, value.value_or(sound.whenMissing) == "1");
+      break;
+  }
 }
 
 // The event in progress was released by the user. The release covers the events that had started
@@ -78,9 +167,11 @@ void leaveEvent(const char* alreadyReleased) {
 bool passReleased(time_t now) {
   time_t covered = silencedCheckedAt().value_or(now);
   if (eventStarted(now, covered + 1)) {
+    lockSounds();
     updatePlistBool(kDisableEventSwitch, false);
     noteSilencedCheck(now);
     saveOriginalSettings();
+    unlockSounds();
     return true;
   }
   if (!calendarBusy && eventEnded(now)) leaveEvent("Not reverting - Current Event was disabled");
@@ -142,6 +233,9 @@ bool haveEvent(time_t now) {
   }
 
   if (eventStarted(now)) {
+    // The start's bookkeeping is one step for the settings application's restore, which waits
+    // for it rather than restore half-saved sounds.
+    lockSounds();
     updatePlistBool(kEventInProgress, true);
     // A release belongs to the event it was given in: one left from before this event would keep
     // its end from giving the sounds back.
@@ -149,6 +243,7 @@ bool haveEvent(time_t now) {
     if (readPlistBool(kDisableEventSwitch, &released) && released) updatePlistBool(kDisableEventSwitch, false);
     noteSilencedCheck(now);
     saveOriginalSettings();
+    unlockSounds();
     setMiddleOfEvent(true);
     return true;
   }
@@ -167,28 +262,21 @@ bool eventEnded(time_t now) {
   return true;
 }
 
+// A sound that holds the value the silence gives it is still (partly) silenced, by a silence or
+// a revert that could not finish: its value now is not the user's, and an earlier saved copy
+// is kept.
 void saveOriginalSettings() {
-  struct stat marker;
-  if (stat(devicePath(kMarkerPath).c_str(), &marker) == 0) {
-    NSLog("Silent profile already applied, keeping the saved sounds");
-    return;
+  std::map<std::string, std::unique_ptr<NSMutableDictionary>> files;
+  for (const SavedSound& sound : savedSounds()) {
+    auto& preferences = files[sound.file];
+    if (!preferences) preferences = systemPreferences(sound.file);
+    std::optional<std::string> value = currentValue(*preferences, sound);
+    if (value == sound.silent && hasSavedCopy(sound)) {
+      NSLog("Silent value found, keeping the saved %s", sound.savedKey);
+      continue;
+    }
+    save(sound, value);
   }
-  auto springboard = systemPreferences("/private/var/mobile/Library/Preferences/com.apple.springboard.plist");
-  saveString(kSavedRingtone, springboard->stringForKey("ringtone"));
-  updatePlistNumber(kSavedRingVibrate, springboard->intForKey("ring-vibrate").value_or(0));
-  saveString(kSavedCalendarAlarm, springboard->stringForKey("calendar-alarm"));
-  updatePlistNumber(kSavedSmsSound, springboard->intForKey("sms-sound").value_or(0));
-  updatePlistBool(kSavedLockUnlock, springboard->boolForKey("lock-unlock").value_or(false));
-
-  auto phone = systemPreferences("/private/var/mobile/Library/Preferences/com.apple.mobilephone.plist");
-  updatePlistBool(kSavedVoicemailToneEnabled, phone->boolForKey("VoicemailToneEnabled").value_or(true));
-
-  auto mail = systemPreferences("/private/var/mobile/Library/Preferences/com.apple.mobilemail.plist");
-  updatePlistBool(kSavedPlayNewMailSound, mail->boolForKey("PlayNewMailSound").value_or(true));
-  updatePlistBool(kSavedPlaySentMailSound, mail->boolForKey("PlaySentMailSound").value_or(true));
-
-  auto sounds = systemPreferences("/private/var/mobile/Library/Preferences/com.apple.preferences.sounds.plist");
-  updatePlistBool(kSavedKeyboard, sounds->boolForKey("keyboard").value_or(true));
 }
 
 void revertToOriginalSettings() { runShellCommand("./Mutarodh 0"); }
@@ -205,6 +293,7 @@ void runPass() {
   Mutaro(passTime);
 
   time_t wake = getWakeUpDate(passTime, true);
+  if (revertUnfinished && (wake <= 0 || wake > time(nullptr) + kRevertRetry)) wake = time(nullptr) + kRevertRetry;
   if (wake > 0) updateNextWake(wake);
 
   updatePlistString(kUpdatedExit, localTimeStamp().c_str());

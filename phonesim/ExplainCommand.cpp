@@ -47,7 +47,8 @@ struct Action {
   bool inEventAfter = false;
 };
 
-Action daemonAction(const PhoneState& state, bool running, bool calendarLocked) {
+// `laterStart`: a qualifying event started after the events the user's release covers.
+Action daemonAction(const PhoneState& state, bool running, bool calendarLocked, bool laterStart) {
   if (!state.enabled) {
     if (state.inProgress != true) return {"nothing", "Mutaro is disabled (EnabledSwitch is off or missing)"};
     return state.released ? Action{"clear the release and end", "Mutaro is disabled; the user had released the event"}
@@ -56,6 +57,9 @@ Action daemonAction(const PhoneState& state, bool running, bool calendarLocked) 
   if (!state.inProgress) return {"nothing", "EventInProgress is missing, so the daemon cannot tell"};
   if (calendarLocked) return {"nothing for now", "the calendar is locked by another program; it tries again", *state.inProgress};
   if (*state.inProgress) {
+    if (running && state.released && laterStart) {
+      return {"silence the phone", "an event started after the ones the user released", true};
+    }
     if (running) return {"nothing", state.released ? "the event goes on, released by the user" : "the event goes on, silenced", true};
     return state.released ? Action{"let the released event end, with no sounds to give back", "the user released it earlier"}
                           : Action{"end the event and give the sounds back", "no qualifying event is in progress"};
@@ -314,11 +318,21 @@ int explainCommand(const ExplainOptions& options) {
   // unless it is the one in progress now and the user released it.
   e.expected = e.today;
   const Run runNow = eventsInARow(entriesOf(e.today.calendarChoice, now, now + kChainSearch, now), now);
+  // A release covers the qualifying events that had started when the daemon last found the phone
+  // silenced (or now, before it looks); it ends with the last of them, or when another starts.
+  const time_t covered = e.today.silencedCheckedAt ? static_cast<time_t>(*e.today.silencedCheckedAt) : now;
+  bool laterStart = false;
+  time_t releaseEnd = 0;
+  for (const CalendarEntry& entry : entriesOf(e.today.calendarChoice, covered, std::max(covered, e.at), e.at)) {
+    if (!entry.qualifies) continue;
+    if (entry.start > covered && entry.start <= e.at) laterStart = true;
+    if (entry.start <= covered) releaseEnd = std::max(releaseEnd, entry.end);
+  }
   if (e.when == When::Future) {
-    e.expected.released = e.today.released && e.today.inProgress == true && e.at <= runNow.end;
+    e.expected.released = e.today.released && e.today.inProgress == true && !laterStart && e.at <= releaseEnd;
     e.expected.inProgress = e.today.enabled && (e.running || e.expected.released);
   }
-  e.action = daemonAction(e.expected, e.running, e.calendarLocked);
+  e.action = daemonAction(e.expected, e.running, e.calendarLocked, e.when != When::Past && laterStart);
   // A disabled daemon ends before it looks for a wake; a locked calendar gives none.
   e.next = e.today.enabled && !e.calendarLocked ? forecast.nextWake(e.at, e.action.inEventAfter) : 0;
   for (const CalendarEntry& entry : entriesOf(e.today.calendarChoice, e.next, e.next, e.at)) {

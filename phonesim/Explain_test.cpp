@@ -96,6 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NotStarted", {kNine, kTen}, json::object(), at("08:00:00"), "not started", "nothing"},
         Case{"ReleasedEventEnds", {kNine, kTen}, {{kEventInProgress, true}, {kDisableEventSwitch, true}}, at("10:30:00"),
              "ended", "release"},
+        // The release covers what had started when the daemon last found the phone silenced.
+        Case{"AStartAfterTheRelease", {kNine, kTen},
+             {{kEventInProgress, true}, {kDisableEventSwitch, true}, {kSilencedCheckedAt, std::to_string(at("08:50:00"))}},
+             at("09:30:00"), "silences", "start"},
         Case{"DisabledDuringAnEvent", {kNine, kTen}, {{kEventInProgress, true}, {kEnabledSwitch, false}}, at("09:30:00"),
              "silences", "revert"},
         // The repeated hour of the autumn clock change: the occurrence of the first 01:30 is over by the second.

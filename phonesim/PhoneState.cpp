@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "phonesim/PlistJson.h"
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/PropertyList.h"
@@ -34,6 +37,12 @@ PhoneState stateFromSettings(const nlohmann::json& settings, bool marker) {
       state.calendarChoice = static_cast<int32_t>(id.get<double>());
     }
     if (id.is_boolean()) state.calendarChoice = id.get<bool>() ? 1 : 0;
+  }
+  if (settings.is_object() && settings.contains(kSilencedCheckedAt) && settings[kSilencedCheckedAt].is_string()) {
+    const std::string text = settings[kSilencedCheckedAt].get<std::string>();
+    char* end = nullptr;
+    long long seen = std::strtoll(text.c_str(), &end, 10);
+    if (!text.empty() && *end == '\0') state.silencedCheckedAt = seen;
   }
   state.marker = marker;
   return state;

@@ -9,6 +9,9 @@ struct PhoneState {
   std::optional<bool> inProgress;  // "EventInProgress"
   bool released = false;           // "DisableEventSwitch"
   int calendarChoice = 0;          // "CalendarID"
+  // "SilencedCheckedAt": when the daemon last found the phone silenced; a release covers the
+  // events that had started by then.
+  std::optional<long long> silencedCheckedAt;
   bool marker = false;
 };
 

@@ -22,38 +22,27 @@
 namespace {
 
 constexpr double kLockWait = 0.5;
+constexpr double kLockPoll = 0.005;
 constexpr int kLockWaitsBeforeBreaking = 5;  // tested after the wait: six waits in all
 constexpr size_t kStringBufferSize = 128;
 constexpr size_t kLongestString = 126;
-
-// Which lock file stands there now: a lock that other processes keep taking and releasing
-// is a new file each time, and only a lock that stays the same file is stale.
-struct LockIdentity {
-  dev_t device;
-  ino_t inode;
-  struct timespec changed;
-  bool operator==(const LockIdentity& other) const {
-    return device == other.device && inode == other.inode &&
-           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
-  }
-};
 
 // The lock file exists when it can be opened for reading. One that stands there but cannot
 // be opened (no read permission, a dangling link) counts as present too: it makes every
 // exclusive create fail, so it must be waited for and broken like any other. The open never
 // blocks, so a FIFO in the lock's place is a lock like any other too.
-std::optional<LockIdentity> presentLock(const std::string& lockPath) {
-  struct stat info;
+bool presentLock(const std::string& lockPath) {
   int fd = open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (lstat(lockPath.c_str(), &info) != 0) return std::nullopt;
-    return LockIdentity{info.st_dev, info.st_ino, info.st_ctim};
+  if (fd >= 0) {
+    close(fd);
+    return true;
   }
-  LockIdentity identity{};
-  if (fstat(fd, &info) == 0) identity = {info.st_dev, info.st_ino, info.st_ctim};
-  close(fd);
-  return identity;
+  struct stat info;
+  return lstat(lockPath.c_str(), &info) == 0;
 }
+
+// When this process last released the lock, on the monotonic clock.
+double lastRelease = -1;
 
 std::unique_ptr<NSMutableDictionary> loadSettings() {
   return NSMutableDictionary::initWithContentsOfFile(kSettingsPath);
@@ -103,37 +92,39 @@ char* convertToCString(const std::string& value) {
 
 void lockWithFile() {
   const std::string lockPath = devicePath(kSettingsLockPath);
-  for (;;) {
-    int counter = 0;
-    std::optional<LockIdentity> seen = presentLock(lockPath);
-    while (seen) {
-      NSRunLoop::currentRunLoop().runForInterval(kLockWait);
-      std::optional<LockIdentity> now = presentLock(lockPath);
-      if (!now) break;
-      if (!(*now == *seen)) {
-        counter = 0;  // taken anew by another process meanwhile: not stale
-        seen = now;
-        continue;
-      }
-      if (counter >= kLockWaitsBeforeBreaking) {
-        if (removeFile(lockPath)) {
-          NSLog("Lock file was deleted");
-        } else {
-          // A lock that can never be removed must not hang the caller: it goes on unlocked.
-          NSLog("--- Could not delete lock file");
-          NSLog("--- Could not create the lock file");
-          return;
-        }
-        break;
-      }
-      ++counter;
-    }
-    // One exclusive create, so that two processes are never both inside.
-    if (createExclusively(lockPath, 0666)) return;
-    if (errno == EEXIST) continue;  // another process took the lock in between: wait again
-    NSLog("--- Could not create the lock file");
-    return;
+  // The waits count across the whole call, so a lock file that keeps being replaced, or that
+  // other processes keep taking, holds the caller six waits at most. Within a wait the lock is
+  // taken as soon as it is free: a waiter that only looked every half second would lose it to
+  // busier peers until its waits ran out. The exclusive create keeps two processes from both
+  // being inside; anything standing at the path, a dangling link too, fails it with EEXIST.
+  int counter = 0;
+  // A process that released the lock a moment ago lets a waiter have it first: one taking it
+  // back at once, call after call, would starve the others until they broke it.
+  if (lastRelease >= 0 && monotonicSeconds() - lastRelease < kLockPoll) {
+    NSRunLoop::currentRunLoop().runForInterval(kLockPoll);
   }
+  for (;;) {
+    if (createExclusively(lockPath, 0666)) return;
+    // One wait, timed by the clock: the polls' own time counts towards it.
+    for (const double start = monotonicSeconds(); errno == EEXIST && monotonicSeconds() - start < kLockWait;) {
+      NSRunLoop::currentRunLoop().runForInterval(kLockPoll);
+      if (createExclusively(lockPath, 0666)) return;
+    }
+    if (errno != EEXIST) break;
+    if (counter < kLockWaitsBeforeBreaking) {
+      ++counter;
+      continue;
+    }
+    if (removeFile(lockPath) || errno == ENOENT) {
+      NSLog("Lock file was deleted");
+      if (createExclusively(lockPath, 0666)) return;
+    } else {
+      // A lock that can never be removed must not hang the caller: it goes on unlocked.
+      NSLog("--- Could not delete lock file");
+    }
+    break;
+  }
+  NSLog("--- Could not create the lock file");
 }
 
 void unlockWithFile() {
@@ -141,6 +132,7 @@ void unlockWithFile() {
   if (!presentLock(lockPath)) return;
   if (removeFile(lockPath)) {
     NSLog("Lock file was deleted");
+    lastRelease = monotonicSeconds();
   } else {
     NSLog("--- Could not delete lock file");
   }

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "platform/Foundation/NSRunLoop.h"
 #include "settings-store/SettingsPaths.h"
@@ -62,6 +64,26 @@ TEST_F(SettingsStoreTest, LocksLeftBehindAreBrokenAfterSixWaits) {
   EXPECT_EQ(calendar, 3);
   EXPECT_NE(log.find("] --- Could not delete lock file\n", 0), std::string::npos);
   EXPECT_GT(log.find("] --- Could not create the lock file\n"), log.find("] --- Could not delete lock file\n"));
+
+}
+
+// A peer that keeps replacing the lock file holds nobody longer than the six waits in all.
+TEST_F(SettingsStoreTest, ALockFileThatKeepsBeingReplacedIsBrokenAfterSixWaitsInAll) {
+  std::atomic<bool> stop = false;
+  std::thread replacer([&] {
+    while (!stop) {
+      phone.write(kSettingsLockPath + std::string(".next"), "");
+      std::filesystem::rename(phone.at(kSettingsLockPath) + ".next", phone.at(kSettingsLockPath));
+      usleep(20000);
+    }
+  });
+  ASSERT_TRUE(eventually(5, [&] { return phone.exists(kSettingsLockPath); }));
+  std::string log;
+  double waited = timed([] { updatePlistNumber("CalendarID", 4); }, &log);
+  stop = true;
+  replacer.join();
+  EXPECT_LT(waited, 4.5);
+  EXPECT_EQ(phone.setting("CalendarID"), 4);
 }
 
 TEST_F(SettingsStoreTest, ConcurrentWritersLoseNoUpdate) {

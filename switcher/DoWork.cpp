@@ -1,39 +1,32 @@
 #include "switcher/DoWork.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 
 #include "platform/Celestial/AVController.h"
-#include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/NSDate.h"
 #include "platform/Foundation/NSLog.h"
 #include "platform/Foundation/NSMutableDictionary.h"
-#include "platform/Foundation/PropertyList.h"
 #include "settings-store/SettingsKeys.h"
-#include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
 #include "switcher/RingerState.h"
 #include "switcher/ShellCommands.h"
 #include "switcher/SwitcherState.h"
+#include "system-files/Backups.h"
 #include "system-files/SystemFiles.h"
 
 namespace {
 
-bool phoneFileExists(const char* phonePath) {
-  struct stat info;
-  return stat(devicePath(phonePath).c_str(), &info) == 0;
-}
-
 // Copies a system file to its ".orig" backup, unless the file in place is already the bundle's
-// replacement: then an earlier silence swapped it, and its backup holds the user's original.
+// replacement: then an earlier silence swapped it (and no revert put the backup back, as it
+// checks that it did), so the backup holds the user's original.
 void backUp(const char* systemPath, const char* backupPath, const char* replacementPath) {
-  std::string current, replacement;
-  if (readWholeFile(devicePath(systemPath), &current) && readWholeFile(devicePath(replacementPath), &replacement) &&
-      current == replacement) {
+  if (holdsReplacement(systemPath, replacementPath)) {
     NSLog("Already replaced, keeping %s", backupPath);
     return;
   }
@@ -45,30 +38,39 @@ void writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const 
 }
 
 // Stores the level the revert restores; not over the level of a silence already applied, which
-// is the user's, while the level now is the silenced one.
-void storeVolume(const char* level, bool silenceAlreadyApplied) {
-  if (silenceAlreadyApplied) {
+// is the user's, while the level now is the silenced one. A level that could not be stored (a
+// full disk) would be lost with the volume at 0: the volume goes back to `before` instead.
+void storeVolume(const char* level, bool keepSavedVolume, float before) {
+  if (keepSavedVolume) {
     NSLog("Silent profile already applied, keeping the saved volume");
     return;
   }
   updatePlistString(kVolume, level);
+  char* stored = readPlistString(kVolume);
+  bool saved = stored != nullptr && std::strcmp(stored, level) == 0;
+  std::free(stored);
+  if (!saved) {
+    NSLog("Could not save the volume, leaving it as it was");
+    AVController::avController()->setVolume(before);
+  }
 }
 
-void silencePhone(bool silenceAlreadyApplied) {
+void silencePhone(bool keepSavedVolume) {
   NSLog(">>>>> Silent phone");
+  const float before = AVController::avController()->volume();
   sendRingerState(kRingerOff);
   runShellCommand(killMediaServerCommand());
   sleep(2);
   AVController::avController()->setVolume(0.0f);
   sleep(1);
   // Revert turns the volume up to full.
-  storeVolume("1.0", silenceAlreadyApplied);
+  storeVolume("1.0", keepSavedVolume, before);
   NSLog("Profiles are disabled");
 }
 
 void silenceUserProfile(bool ringtone, bool vibrate, bool voicemail, bool newMail, bool calendar,
                         bool sms, bool sentMail, bool lockUnlock, bool keyboard,
-                        bool silenceAlreadyApplied) {
+                        bool keepSavedVolume) {
   NSLog("Do work started");
   // A file that cannot be read yields no dictionary: its edits and its write are skipped,
   // its announcements are not.
@@ -168,7 +170,7 @@ void silenceUserProfile(bool ringtone, bool vibrate, bool voicemail, bool newMai
 
   char level[64];
   std::snprintf(level, sizeof level, "%f", volume);
-  storeVolume(level, silenceAlreadyApplied);
+  storeVolume(level, keepSavedVolume, static_cast<float>(volume));
 }
 
 }  // namespace
@@ -179,15 +181,21 @@ void doWork(bool ringtone, bool vibrate, bool voicemail, bool newMail, bool cale
   bool profilesEnabled = false;
   readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
 
-  // A marker file that is already there means this is a second silence without a revert
-  // between: what the first one saved must survive it.
-  bool silenceAlreadyApplied = phoneFileExists(kMarkerPath);
+  // A volume already at 0 is still silenced by a silence (or revert) that did not finish: the
+  // level saved before is the user's and must survive it. The marker does not tell: a silence
+  // that could not write (a full disk) leaves it, yet saved nothing.
+  bool keepSavedVolume = false;
+  if (AVController::avController()->volume() == 0.0f) {
+    char* saved = readPlistString(kVolume);
+    keepSavedVolume = saved != nullptr;
+    std::free(saved);
+  }
   runShellCommand(touchMarkerCommand());
 
   if (!profilesEnabled) {
-    silencePhone(silenceAlreadyApplied);
+    silencePhone(keepSavedVolume);
   } else {
     silenceUserProfile(ringtone, vibrate, voicemail, newMail, calendar, sms, sentMail, lockUnlock,
-                       keyboard, silenceAlreadyApplied);
+                       keyboard, keepSavedVolume);
   }
 }

@@ -18,6 +18,7 @@
 #include "switcher/RingerState.h"
 #include "switcher/ShellCommands.h"
 #include "switcher/SwitcherState.h"
+#include "system-files/Backups.h"
 #include "system-files/SystemFiles.h"
 #include "switcher/VibrationCue.h"
 
@@ -35,6 +36,16 @@ void restoreVolume() {
   sleep(1);
 }
 
+// The marker goes only when every file is back: while it stays, the daemon and the settings
+// application know that a revert is still owed, and the saved sounds and backups are kept.
+void settleMarker(bool back) {
+  if (back) {
+    runShellCommand(removeMarkerCommand());
+  } else {
+    NSLog("Not all sounds are back, keeping the marker");
+  }
+}
+
 void closingSteps() {
   std::printf("Unset status bar NEW\n");
   std::fflush(stdout);
@@ -43,8 +54,16 @@ void closingSteps() {
   sleep(1);
 }
 
-void writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const char* path) {
-  if (preferences) preferences->writeToFileAtomically(path);
+// False only when a file that was read could not be written back (a full disk): its sounds are
+// not back. A file that cannot be read has nothing to give back.
+bool writeIfRead(const std::unique_ptr<NSMutableDictionary>& preferences, const char* path) {
+  return !preferences || preferences->writeToFileAtomically(path);
+}
+
+// Copies a ".orig" backup back over its system file; true when the file then holds it.
+bool copyBack(const char* backupPath, const char* systemPath) {
+  runShellCommand(copyFileCommand(backupPath, systemPath));
+  return backupIsBack(systemPath, backupPath);
 }
 
 void restoreBool(NSMutableDictionary* preferences, const char* savedKey, const char* key) {
@@ -57,7 +76,9 @@ void restoreInt(NSMutableDictionary* preferences, const char* savedKey, const ch
   if (readPlistNumber(savedKey, &saved) && preferences != nullptr) preferences->setInt(key, saved);
 }
 
+// Nothing of this mode lives in a file: the marker goes at once.
 void revertSilentPhone() {
+  settleMarker(true);
   sendRingerState(kRingerOn);
   runShellCommand(killMediaServerCommand());
   sleep(2);
@@ -84,7 +105,7 @@ void revertUserProfile() {
   }
   restoreInt(springBoard.get(), kSavedSmsSound, kSmsSoundKey);
   restoreBool(springBoard.get(), kSavedLockUnlock, kLockUnlockKey);
-  writeIfRead(springBoard, kSpringBoardPreferencesPath);
+  bool back = writeIfRead(springBoard, kSpringBoardPreferencesPath);
   GSSendAppPreferencesChanged(kSpringBoardDomain, kRingtoneKey);
   GSSendAppPreferencesChanged(kSpringBoardDomain, kSmsSoundKey);
   GSSendAppPreferencesChanged(kSpringBoardDomain, kCalendarAlarmKey);
@@ -93,19 +114,19 @@ void revertUserProfile() {
 
   auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferencesPath);
   restoreBool(phone.get(), kSavedVoicemailToneEnabled, kVoicemailToneEnabledKey);
-  writeIfRead(phone, kPhonePreferencesPath);
+  back = writeIfRead(phone, kPhonePreferencesPath) && back;
   GSSendAppPreferencesChanged(kPhoneDomain, kVoicemailToneEnabledKey);
 
   auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferencesPath);
   restoreBool(mail.get(), kSavedPlayNewMailSound, kPlayNewMailSoundKey);
   restoreBool(mail.get(), kSavedPlaySentMailSound, kPlaySentMailSoundKey);
-  writeIfRead(mail, kMailPreferencesPath);
+  back = writeIfRead(mail, kMailPreferencesPath) && back;
   GSSendAppPreferencesChanged(kMailDomain, kPlayNewMailSoundKey);
   GSSendAppPreferencesChanged(kMailDomain, kPlaySentMailSoundKey);
 
   auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferencesPath);
   restoreBool(sounds.get(), kSavedKeyboard, kKeyboardKey);
-  writeIfRead(sounds, kSoundsPreferencesPath);
+  back = writeIfRead(sounds, kSoundsPreferencesPath) && back;
   GSSendAppPreferencesChanged(kSoundsDomain, kKeyboardKey);
 
   springBoard.reset();
@@ -115,8 +136,9 @@ void revertUserProfile() {
   NSLog("Reverting sounds back to original");
 
   // Both files go back whatever the switches were during the silence.
-  runShellCommand(copyFileCommand(kSoundBehaviourBackupPath, kSoundBehaviourPath));
-  runShellCommand(copyFileCommand(kSmsToneBackupPath, kSmsTonePath));
+  back = copyBack(kSoundBehaviourBackupPath, kSoundBehaviourPath) && back;
+  back = copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
+  settleMarker(back);
   runShellCommand(killMediaServerCommand());
   sleep(2);
   restoreVolume();
@@ -131,13 +153,12 @@ void revert() {
   } catch (const std::exception&) {
     // The stamp is diagnostic only; the revert goes on without it.
   }
-  runShellCommand(removeMarkerCommand());
 
   bool profilesEnabled = false;
   readPlistBool(kEnableProfilesSwitch, &profilesEnabled);
-  if (!profilesEnabled) {
-    revertSilentPhone();
-  } else {
+  if (profilesEnabled) {
     revertUserProfile();
+  } else {
+    revertSilentPhone();
   }
 }

@@ -197,8 +197,9 @@ void MutaroViewController::disableEventChanged(UISwitch* sender) {
         return;
       }
       handleDisableEvent();
+    } else {
+      updatePlist(kDisableEventSwitch, true);
     }
-    updatePlist(kDisableEventSwitch, true);
   } else {
     updatePlistBool(kEventInProgress, false);
     sender->setEnabled(false);

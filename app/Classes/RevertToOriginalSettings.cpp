@@ -1,5 +1,6 @@
 #include "app/Classes/RevertToOriginalSettings.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@
 #include "settings-store/SettingsKeys.h"
 #include "settings-store/SettingsPaths.h"
 #include "settings-store/SettingsStore.h"
+#include "settings-store/SoundsLock.h"
+#include "system-files/Backups.h"
 #include "system-files/SystemFiles.h"
 
 namespace {
@@ -54,6 +57,15 @@ void restoreVolume() {
   sleep(1);
 }
 
+// The marker stays while sounds are owed: a later revert then finishes the restore.
+void settleMarker(bool back) {
+  if (back) {
+    run("rm -rf " + shellDevicePath(kMarkerPath));
+  } else {
+    NSLog("Not all sounds are back, keeping the marker");
+  }
+}
+
 void closingSteps() {
   std::printf("Unset status bar\n");
   std::fflush(stdout);
@@ -81,27 +93,33 @@ void restoreBool(NSMutableDictionary* preferences, const char* savedKey, const c
   if (readPlistBool(savedKey, &saved) && preferences) preferences->setBool(key, saved);
 }
 
-void write(const NSMutableDictionary* preferences, const char* path) {
-  if (preferences) preferences->writeToFileAtomically(path);
+// False only when a file that was read could not be written back: its sounds are not back.
+bool write(const NSMutableDictionary* preferences, const char* path) {
+  return !preferences || preferences->writeToFileAtomically(path);
 }
 
-void copyBack(const char* systemFile) {
-  run(shellDevicePath(kCopyFileToolPath) + " " + shellDevicePath(std::string(systemFile) + ".orig") + " " +
-      shellDevicePath(systemFile));
+// True when the system file holds its backup afterwards.
+bool copyBack(const char* systemFile, const char* backup) {
+  run(shellDevicePath(kCopyFileToolPath) + " " + shellDevicePath(backup) + " " + shellDevicePath(systemFile));
+  return backupIsBack(systemFile, backup);
 }
 
-void silentPhoneMode() {
+// Each mode answers whether every file it gives back is back. Nothing of the silent-phone
+// mode lives in a file: the marker goes at once.
+bool silentPhoneMode() {
+  settleMarker(true);
   sendRingerState(1);
   run("killall mediaserverd");
   sleep(2);
   restoreVolume();
   closingSteps();
   NSLog("Profiles are disabled");
+  return true;
 }
 
-void userProfileMode() {
+bool userProfileMode() {
   void* library = loadGraphicsServices();
-  if (!library) return;
+  if (!library) return false;
   GSSendAppPreferencesChanged = lookupGSSendAppPreferencesChanged(library);
   NSLog("Revert to original");
 
@@ -111,26 +129,26 @@ void userProfileMode() {
   restoreString(springboard.get(), kSavedCalendarAlarm, "calendar-alarm");
   restoreNumber(springboard.get(), kSavedSmsSound, "sms-sound");
   restoreBool(springboard.get(), kSavedLockUnlock, "lock-unlock");
-  write(springboard.get(), kSpringBoardPreferencesPath);
+  bool back = write(springboard.get(), kSpringBoardPreferencesPath);
   for (const char* key : {"ringtone", "sms-sound", "calendar-alarm", "ring-vibrate", "lock-unlock"}) {
     announce("com.apple.springboard", key);
   }
 
   auto phone = NSMutableDictionary::initWithContentsOfFile(kPhonePreferencesPath);
   restoreBool(phone.get(), kSavedVoicemailToneEnabled, "VoicemailToneEnabled");
-  write(phone.get(), kPhonePreferencesPath);
+  back = write(phone.get(), kPhonePreferencesPath) && back;
   announce("com.apple.mobilephone", "VoicemailToneEnabled");
 
   auto mail = NSMutableDictionary::initWithContentsOfFile(kMailPreferencesPath);
   restoreBool(mail.get(), kSavedPlayNewMailSound, "PlayNewMailSound");
   restoreBool(mail.get(), kSavedPlaySentMailSound, "PlaySentMailSound");
-  write(mail.get(), kMailPreferencesPath);
+  back = write(mail.get(), kMailPreferencesPath) && back;
   announce("com.apple.mobilemail", "PlayNewMailSound");
   announce("com.apple.mobilemail", "PlaySentMailSound");
 
   auto sounds = NSMutableDictionary::initWithContentsOfFile(kSoundsPreferencesPath);
   restoreBool(sounds.get(), kSavedKeyboard, "keyboard");
-  write(sounds.get(), kSoundsPreferencesPath);
+  back = write(sounds.get(), kSoundsPreferencesPath) && back;
   announce("com.apple.preferences.sounds", "keyboard");
 
   springboard.reset();
@@ -139,15 +157,28 @@ void userProfileMode() {
   sounds.reset();
   NSLog("Reverting sounds back to original");
 
-  copyBack(kSoundBehaviourPath);
-  copyBack(kSmsTonePath);
+  back = copyBack(kSoundBehaviourPath, kSoundBehaviourBackupPath) && back;
+  back = copyBack(kSmsTonePath, kSmsToneBackupPath) && back;
+  settleMarker(back);
   run("killall mediaserverd");
   sleep(1);
   restoreVolume();
   closingSteps();
   NSLog("Revert to original - Done");
+  return back;
 }
 
+}  // namespace
+
+// Both handlers hold the sounds lock for the whole restore: a silence or revert under way ends
+// first (the screen says why it waits), and one that comes meanwhile waits for the restore.
+// Without the marker nothing is silenced (the silence has not begun, or a revert finished), and
+// a restore would only set the volume to a level saved for another event.
+namespace {
+bool silenced() {
+  struct stat marker;
+  return stat(devicePath(kMarkerPath).c_str(), &marker) == 0;
+}
 }  // namespace
 
 void handleDisabled() {
@@ -156,29 +187,29 @@ void handleDisabled() {
   bool eventDisabled = false;
   readPlistBool(kDisableEventSwitch, &eventDisabled);
   if (!eventDisabled) {
-    revertToOriginalSettings();
-    updatePlistBool(kEventInProgress, false);
+    IgnoringInteractionEvents restoring("Restoring sounds…");
+    lockSounds();
+    // Sounds not all back keep the event, so that the daemon finishes the revert.
+    if (!silenced() || revertToOriginalSettings()) updatePlistBool(kEventInProgress, false);
+    unlockSounds();
   }
 }
 
 void handleDisableEvent() {
+  IgnoringInteractionEvents restoring("Restoring sounds…");
+  lockSounds();
   bool eventInProgress = false;
-  if (readPlistBool(kEventInProgress, &eventInProgress) && eventInProgress) revertToOriginalSettings();
+  if (readPlistBool(kEventInProgress, &eventInProgress) && eventInProgress && silenced()) revertToOriginalSettings();
+  // Stored while the lock is held: a silence waiting for it then sees the release.
+  updatePlist(kDisableEventSwitch, true);
+  unlockSounds();
 }
 
-void revertToOriginalSettings() {
-  // The restore holds the screen for seconds: the user sees why, and taps made meanwhile are
-  // dropped rather than acted on afterwards.
-  IgnoringInteractionEvents restoring("Restoring sounds…");
+bool revertToOriginalSettings() {
   try {
     updatePlistString(kUpdatedRevert, localTimeStamp().c_str());
   } catch (...) {
     // The stamp is diagnostic only; the restore goes on without it.
   }
-  run("rm -rf " + shellDevicePath(kMarkerPath));
-  if (enableProfiles) {
-    userProfileMode();
-  } else {
-    silentPhoneMode();
-  }
+  return enableProfiles ? userProfileMode() : silentPhoneMode();
 }

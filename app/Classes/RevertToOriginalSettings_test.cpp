@@ -89,14 +89,15 @@ TEST(ApplicationRestore, TheSilentPhoneModeHeldInMemoryTurnsTheRingerOn) {
   EXPECT_FALSE(contains(output, "Revert to original"));
 }
 
-TEST(ApplicationRestore, WithoutGraphicsServicesTheUserProfileRestoreStopsAfterTheMarker) {
+// Nothing given back: the marker stays, for a later revert to finish the restore.
+TEST(ApplicationRestore, WithoutGraphicsServicesTheUserProfileRestoreStopsAndKeepsTheMarker) {
   Phone phone;
   silence(phone, true);
   const Sounds silenced = phone.sounds();
   phone.remove(kGraphicsServicesPath);
   std::string output;
   restore(true, &output);
-  EXPECT_FALSE(phone.exists(kMarkerPath));
+  EXPECT_TRUE(phone.exists(kMarkerPath));
   EXPECT_TRUE(phone.status()["settings"].contains(kUpdatedRevert));
   EXPECT_EQ(phone.sounds(), silenced);
   EXPECT_FALSE(contains(output, "Revert to original"));

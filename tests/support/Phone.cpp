@@ -113,6 +113,7 @@ Phone::Phone(const std::string& iosVersion, bool bare) : eventTable_(std::atoi(i
     throw std::runtime_error("phonesim init failed: " + init.err);
   }
   setenv("MUTARO_DEVICE_ROOT", root_.c_str(), 1);
+  setenv(kTestPreload, builtProgram("libmutaro_fulldisk.so").c_str(), 1);
   // In-process code finds the phone's own tools first, as the phone's programs do.
   hostPath_ = getenv("PATH") != nullptr ? getenv("PATH") : "/usr/bin:/bin";
   setenv("PATH", (at("/usr/bin") + ":" + hostPath_).c_str(), 1);
@@ -126,10 +127,19 @@ Phone::~Phone() {
                  tail.substr(tail.size() > 8000 ? tail.size() - 8000 : 0).c_str());
   }
   unsetenv("MUTARO_DEVICE_ROOT");
+  unsetenv(kTestPreload);
   setenv("PATH", hostPath_.c_str(), 1);
   std::error_code ignored;
   fs::remove_all(root_, ignored);
 }
+
+void Phone::fillDisk(const std::vector<std::string>& phonePaths) const {
+  std::string list;
+  for (const std::string& path : phonePaths) list += path + "\n";
+  write("/private/var/sim/full-disk", list);
+}
+
+void Phone::freeDisk() const { remove("/private/var/sim/full-disk"); }
 
 bool Phone::exists(const std::string& phonePath) const {
   struct stat info;

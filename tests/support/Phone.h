@@ -131,6 +131,12 @@ class Phone {
     return run({"./Mutarodh", argument}, {.clock = clock});
   }
 
+  // A full disk for the phone's programs: writes of data under these phone paths fail with
+  // ENOSPC until freeDisk(), in programs running and started alike. Empty files can still be
+  // made. The phone's own state, its log and its volume, stay writable.
+  void fillDisk(const std::vector<std::string>& phonePaths = {"/private/var/mobile", "/System"}) const;
+  void freeDisk() const;
+
   // The phone's state: `phonesim status --json`.
   json status() const;
   Sounds sounds() const;

@@ -36,10 +36,15 @@ std::vector<std::string> childEnvironment(const RunOptions& options) {
   }
   variables.erase("LD_PRELOAD");
   variables.erase("FAKETIME");
+  // The stand-ins a test preloads into every program it runs (kTestPreload), and the clock.
+  std::string preload = variables.count(kTestPreload) != 0 ? variables[kTestPreload] : "";
   if (!options.clock.empty()) {
-    variables["LD_PRELOAD"] = kFakeTimeLibrary;
+    preload += (preload.empty() ? "" : ":") + std::string(kFakeTimeLibrary);
     variables["FAKETIME"] = options.clock;
-    // A sanitized program must accept the clock library loaded ahead of its runtime.
+  }
+  if (!preload.empty()) {
+    variables["LD_PRELOAD"] = preload;
+    // A sanitized program must accept libraries loaded ahead of its runtime.
     std::string& sanitizer = variables["ASAN_OPTIONS"];
     sanitizer += (sanitizer.empty() ? "" : ":") + std::string("verify_asan_link_order=0");
   }

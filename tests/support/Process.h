@@ -12,6 +12,10 @@
 // `speed` times faster than the real one: "@2026-12-07 09:00:00 x20".
 std::string clockAt(const std::string& localTime, int speed = 1);
 
+// Names libraries (colon-separated) to preload into every program the test runs, ahead of the
+// clock's; the Phone sets it while it lives.
+constexpr const char* kTestPreload = "MUTARO_TEST_PRELOAD";
+
 struct RunOptions {
   std::string clock;      // "" keeps the real clock; otherwise a FAKETIME setting
   std::string directory;  // "" keeps the test's own
