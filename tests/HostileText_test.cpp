@@ -54,49 +54,38 @@ TEST_P(HostileText, EveryCommandPrintsItAsOneLineOfText) {
   phone.writePlist(kSpringBoardPreferencesPath, *springboard);
   phone.write("/private/var/log/syslog", "2026-12-07 09:00:00.000 Mutarod[7:7] " + text + "\n");
 
-  const std::string root = phone.root();
-  const std::string clock = clockAt("2026-12-07 09:30:00");
-  const std::map<std::string, std::string> wide = {{"COLUMNS", "100"}};
-  struct Printed {
-    std::vector<std::string> command;
-    int status = 0;
-  };
-  for (const Printed& printed : std::vector<Printed>{
-           {{"event", root, "--start", "+1h", "--end", "+2h", "--title", text, "--calendar", "2"}},
-           {{"explain", root, "--at", "09:30"}},
-           {{"timeline", root, "--from", "08:00", "--to", "11:00"}},
-           {{"log", root}},
-           {{"status", root, "--summary"}},
-           {{"set", root, std::string(kVolume) + "=" + text}},
-           {{"set", root, text + "=1"}, 2},
-       }) {
+  const std::string root = phone.root(), svg = phone.at("/timeline.svg");
+  // Each command line and the status it ends with; JSON must parse and the SVG must be XML.
+  const std::vector<std::pair<std::vector<std::string>, int>> lines = {
+      {{"event", root, "--start", "+1h", "--end", "+2h", "--title", text, "--calendar", "2"}, 0},
+      {{"explain", root, "--at", "09:30"}, 0},
+      {{"explain", root, "--json"}, 0},
+      {{"timeline", root, "--from", "08:00", "--to", "11:00"}, 0},
+      {{"timeline", root, "--from", "08:00", "--to", "11:00", "--svg", svg}, 0},
+      {{"log", root}, 0},
+      {{"status", root, "--summary"}, 0},
+      {{"status", root, "--json"}, 0},
+      {{"set", root, std::string(kVolume) + "=" + text}, 0},
+      {{"set", root, text + "=1"}, 2}};
+  for (const auto& [line, status] : lines) {
     std::vector<std::string> argv = {"phonesim"};
-    argv.insert(argv.end(), printed.command.begin(), printed.command.end());
-    Outcome outcome = phone.run(argv, {.clock = clock, .environment = wide});
-    EXPECT_TRUE(outcome.exited(printed.status)) << printed.command[0] << ": " << outcome.err;
-    EXPECT_EQ(terminalFault(outcome.out), "") << printed.command[0] << ":\n" << outcome.out;
-    EXPECT_EQ(terminalFault(outcome.err), "") << printed.command[0] << ":\n" << outcome.err;
-    if (printed.command[0] == "timeline") {
-      std::istringstream lines(outcome.out);
-      // Each row's label keeps to its columns (the axis above them is not a row).
-      for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line[0] != ' ') {
-          EXPECT_LE(columns(line), 100) << line;
-        }
-      }
+    argv.insert(argv.end(), line.begin(), line.end());
+    Outcome outcome = phone.run(argv, {.clock = clockAt("2026-12-07 09:30:00"), .environment = {{"COLUMNS", "100"}}});
+    EXPECT_TRUE(outcome.exited(status)) << line[0] << ": " << outcome.err;
+    if (line.back() == "--json") {
+      EXPECT_TRUE(json::accept(outcome.out)) << line[0] << ":\n" << outcome.out;
+    } else {
+      EXPECT_EQ(terminalFault(outcome.out), "") << line[0] << ":\n" << outcome.out;
+    }
+    EXPECT_EQ(terminalFault(outcome.err), "") << line[0] << ":\n" << outcome.err;
+    if (line.back() == svg) EXPECT_TRUE(runProgram({"xmllint", "--noout", svg}).exited(0)) << phone.read("/timeline.svg");
+    if (line[0] != "timeline") continue;
+    std::istringstream rows(outcome.out);
+    // Each row's label keeps to its columns (the axis above them is not a row).
+    for (std::string row; std::getline(rows, row);) {
+      if (!row.empty() && row[0] != ' ') EXPECT_LE(columns(row), 100) << row;
     }
   }
-
-  for (const char* command : {"explain", "status"}) {
-    Outcome outcome = phone.run({"phonesim", command, root, "--json"}, {.clock = clock});
-    EXPECT_TRUE(outcome.exited(0)) << command << ": " << outcome.err;
-    EXPECT_TRUE(json::accept(outcome.out)) << command << ":\n" << outcome.out;
-  }
-  const std::string svg = phone.at("/timeline.svg");
-  ASSERT_TRUE(phone.run({"phonesim", "timeline", root, "--from", "08:00", "--to", "11:00", "--svg", svg}, {.clock = clock})
-                  .exited(0));
-  Outcome lint = runProgram({"xmllint", "--noout", svg});
-  EXPECT_TRUE(lint.exited(0)) << lint.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Hostile{"TerminalTitle", "\x1b]0;owned\x07 Standup"}, Hostile{"ClearAndColour", "\x1b[2J\x1b[31mred"},
                     Hostile{"Newline", "two\nlines 2026-12-07 03:00:00.000 Mutarodh[1:1] Do work"},
                     Hostile{"InvalidUtf8", "caf\xe9 \xff\xc0\x80"}, Hostile{"Noncharacter", "a\xef\xbf\xbe" "b\xc2\x9b"},
-                    Hostile{"TenThousand", std::string(10000, 'w')}, Hostile{"Cjk", "会議会議会議会議会議会議会議"},
-                    Hostile{"Emoji", "🎉 party 👩‍💻 time"}),
+                    Hostile{"TenThousand", std::string(10000, 'w')}, Hostile{"Emoji", "🎉 party 👩‍💻 time"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

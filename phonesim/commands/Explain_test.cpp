@@ -4,10 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <sstream>
-
 #include "phonesim/history/PhoneHistory.h"
-#include "phonesim/text/PrintableText.h"
 #include "tests/support/Phone.h"
 
 namespace {
@@ -109,54 +106,5 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AutumnClockChange", {.start = kFallBack - kWeek, .end = kFallBack - kWeek + 600, .occurrences = {kFallBack}},
              json::object(), kFallBack + 3600 + 300, "ended", "nothing", "America/New_York"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-}  // namespace
-
-// A phone never booted, on Wednesday noon of a week: the past is not recorded, the future is
-// told by today's settings, and the sounds come back after the last of the events in a row.
-namespace {
-
-struct Ask {
-  const char* at;
-  const char* when;
-  json silenced;
-  const char* soundsBack;
-};
-
-class NeverBooted : public testing::TestWithParam<Ask> {};
-
-TEST_P(NeverBooted, AnswersForThePastNowAndTheFuture) {
-  const Ask& ask = GetParam();
-  Phone phone;
-  phone.addEvent({localTime("2026-12-08 10:00:00"), localTime("2026-12-08 11:00:00")});
-  phone.addEvent({localTime("2026-12-10 10:00:00"), localTime("2026-12-10 11:00:00")});
-  phone.addEvent({localTime("2026-12-10 10:30:00"), localTime("2026-12-10 12:00:00")});
-  phone.addEvent({localTime("2026-12-10 12:00:00"), localTime("2026-12-10 12:30:00")});
-  phone.sql("update CalendarItem set summary = '長い会議のタイトルがとても長い場合の例' where rowid = 2;"
-            "update CalendarItem set summary = 'Last' where rowid = 4");
-  const RunOptions wednesday = {.clock = "@2026-12-09 12:00:00"};
-  Outcome out = phone.run({"phonesim", "explain", phone.root(), "--at", ask.at, "--json"}, wednesday);
-  ASSERT_TRUE(out.exited(0)) << out.err;
-  json says = json::parse(out.out);
-  EXPECT_EQ(says["when"], ask.when);
-  EXPECT_FALSE(says["recorded"]);
-  EXPECT_EQ(says["silenced"], ask.silenced);
-  EXPECT_EQ(says["soundsBack"], ask.soundsBack);
-  if (std::string(ask.when) != "now") {
-    EXPECT_TRUE(says["wakesAgree"]) << "a wake ahead is no difference";
-  }
-
-  Outcome text = phone.run({"phonesim", "explain", phone.root(), "--at", ask.at}, wednesday);
-  std::istringstream lines(text.out);
-  for (std::string line; std::getline(lines, line);) EXPECT_LE(columns(line), 80) << line;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Week, NeverBooted,
-    testing::Values(Ask{"2026-12-08 10:15", "past", false, "not silenced at 10:15:00"},
-                    Ask{"now", "now", false, "not silenced at 12:00:00"},
-                    Ask{"2026-12-10 10:15", "future", true, "soon after 12:30:00, when \"Last\" ends (3 events in a row)"},
-                    Ask{"2026-12-10 12:30:01", "future", false, "not silenced at 12:30:01"}),
-    [](const auto& info) { return std::string(info.param.when) + std::to_string(info.index); });
 
 }  // namespace
