@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "platform/Foundation/NSRunLoop.h"
-#include "settings-store/SettingsPaths.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/Phone.h"
 
@@ -62,9 +61,8 @@ TEST_F(SettingsStoreTest, LocksLeftBehindAreBrokenAfterSixWaits) {
   waited = timed([&] { readPlistNumber("CalendarID", &calendar); }, &log);
   EXPECT_LT(waited, 4.5);
   EXPECT_EQ(calendar, 3);
-  EXPECT_NE(log.find("] --- Could not delete lock file\n", 0), std::string::npos);
+  EXPECT_TRUE(contains(log, "] --- Could not delete lock file\n"));
   EXPECT_GT(log.find("] --- Could not create the lock file\n"), log.find("] --- Could not delete lock file\n"));
-
 }
 
 // A peer that keeps replacing the lock file holds nobody longer than the six waits in all.

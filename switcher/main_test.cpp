@@ -24,9 +24,7 @@ TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
     EXPECT_TRUE(run.exited(0));
     std::vector<std::string> log = logMessages(run.err, "Mutarodh");
     EXPECT_EQ(log.empty() ? "" : log.back(), last) << testing::PrintToString(arguments);
-    if (last.empty()) {
-      EXPECT_EQ(run.out, "./Mutarodh 0/1\n");
-    }
+    if (last.empty()) EXPECT_EQ(run.out, "./Mutarodh 0/1\n");
     EXPECT_EQ(phone.status()["vibrations"], last == "Reverted" || last == "Changed" ? 3 : 0);
   }
 }

@@ -55,8 +55,7 @@ struct Tap {
   json changedBefore;  // changed by another process before the touch
   const char* title;
   json stored;  // every key the touch writes, with its value ("*" any)
-  bool restores;
-  bool onAfter, enabledAfter;
+  bool restores, onAfter, enabledAfter;
 };
 
 void PrintTo(const Tap& tap, std::ostream* out) { *out << tap.name; }

@@ -48,8 +48,8 @@ TEST_P(UnreadableSettings, TheDaemonEndsAsDisabledAndTheSwitcherUsesTheFallbacks
   const std::string planted = phone.shape(kSettingsPath);
   Outcome run = phone.daemon();
   ASSERT_TRUE(run.exited(0)) << run.err;
-  EXPECT_NE(run.err.find("] Exit Application. Mutaro is disabled"), std::string::npos);
-  EXPECT_EQ(run.err.find("Checking for event"), std::string::npos);
+  EXPECT_TRUE(contains(run.err, "] Exit Application. Mutaro is disabled"));
+  EXPECT_FALSE(contains(run.err, "Checking for event"));
 
   ASSERT_TRUE(phone.switcher("1").exited(0));
   json state = phone.status();
@@ -58,7 +58,7 @@ TEST_P(UnreadableSettings, TheDaemonEndsAsDisabledAndTheSwitcherUsesTheFallbacks
   Outcome revert = phone.switcher("0");
   ASSERT_TRUE(revert.exited(0));
   if (!GetParam().readable) {
-    EXPECT_NE(revert.out.find("Set volume to: 0.500000"), std::string::npos) << "no volume was stored";
+    EXPECT_TRUE(contains(revert.out, "Set volume to: 0.500000")) << "no volume was stored";
   }
   EXPECT_FALSE(phone.status()["marker"]);
   EXPECT_TRUE(GetParam().readable ? phone.setting(kEnabledSwitch) == "yes" : phone.shape(kSettingsPath) == planted);

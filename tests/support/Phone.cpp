@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/Foundation/PropertyList.h"
@@ -147,8 +146,7 @@ bool Phone::exists(const std::string& phonePath) const {
 }
 
 std::string Phone::read(const std::string& phonePath) const {
-  std::ifstream in(at(phonePath), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return readFile(at(phonePath));
 }
 
 void Phone::write(const std::string& phonePath, const std::string& contents) const {
@@ -200,15 +198,10 @@ void Phone::set(const json& values) const {
   auto settings = plist(kSettingsPath);
   if (!settings) throw std::runtime_error("the settings file is not a dictionary");
   for (const auto& [key, value] : values.items()) {
-    if (value.is_boolean()) {
-      settings->setBool(key.c_str(), value.get<bool>());
-    } else if (value.is_number_integer()) {
-      settings->setInt(key.c_str(), value.get<int32_t>());
-    } else if (value.is_string()) {
-      settings->setString(key.c_str(), value.get<std::string>());
-    } else {
-      settings->removeObjectForKey(key.c_str());
-    }
+    if (value.is_boolean()) settings->setBool(key.c_str(), value.get<bool>());
+    else if (value.is_number_integer()) settings->setInt(key.c_str(), value.get<int32_t>());
+    else if (value.is_string()) settings->setString(key.c_str(), value.get<std::string>());
+    else settings->removeObjectForKey(key.c_str());
   }
   writePlist(kSettingsPath, *settings);
 }
@@ -291,8 +284,7 @@ Sounds Phone::sounds(const json* status) const {
 
 std::vector<std::string> Phone::daemonStarts() const {
   std::vector<std::string> triggers;
-  std::istringstream records(read("/private/var/sim/daemon-starts"));
-  for (std::string record; std::getline(records, record);) triggers.push_back(record.substr(record.find('\t') + 1));
+  for (const std::string& record : linesOf(read("/private/var/sim/daemon-starts"))) triggers.push_back(record.substr(record.find('\t') + 1));
   return triggers;
 }
 
@@ -309,10 +301,8 @@ void Phone::boot(time_t phoneTime, int speed) {
   bootRealTime_ = realSeconds();
   bootClockOffset_ = static_cast<long>(phoneTime - time(nullptr));
   writeClockFile();
-  // Through faketime's wrapper, whose shared memory gives every process of the phone one clock
-  // (a clock set for each process would start anew with each program the phone starts). The
-  // setting itself comes from a file read at every clock reading, so that setClock() can move
-  // the clock of the running phone; the wrapper's own setting would take precedence over it.
+  // Under faketime's wrapper, whose shared memory gives all the phone's processes one clock; the
+  // setting comes from a file read at every reading (not the wrapper's), so setClock() can move it.
   booted_ = start({"/usr/bin/faketime", "-f", clock(), "/usr/bin/env", "-u", "FAKETIME", builtProgram("phonesim"), "boot", root_},
                   {.environment = {{"FAKETIME_TIMESTAMP_FILE", at("/boot.clock")}, {"FAKETIME_NO_CACHE", "1"}}}, at("/boot.out"));
 }
@@ -324,9 +314,8 @@ void Phone::setClock(time_t phoneTime) {
   writeClockFile();
 }
 
-// The booted phone's processes count the speed from the wrapper's start, so their offset is
-// the one taken at boot, moved by every setting of the clock since. Replaced whole, so that no
-// process reads half a setting.
+// The offset taken at boot, moved by every setClock() since (the speed counts from the wrapper's
+// start); replaced whole, so that no process reads half a setting.
 void Phone::writeClockFile() const {
   write("/boot.clock.new", (bootClockOffset_ >= 0 ? "+" : "") + std::to_string(bootClockOffset_) + " x" +
                                std::to_string(speed_) + "\n");
@@ -365,8 +354,7 @@ bool Phone::waitFor(const std::function<bool(const json&)>& condition, time_t de
 
 std::vector<std::string> logMessages(const std::string& log, const std::string& program) {
   std::vector<std::string> messages;
-  std::istringstream lines(log);
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string& line : linesOf(log)) {
     size_t process = program.empty() ? 23 : line.find(" " + program + "[");
     size_t end = line.find("] ", process);
     if (process == std::string::npos || end == std::string::npos) continue;
