@@ -58,8 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
                         Row{"WatchedCalendarMarkedSilent", 1, "!silent", 2, false, 2, true},
                         Row{"WatchedCalendarFree", 1, std::nullopt, 2, false, 2, false}),
         testing::Bool()),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Occurrence" : "Event");
-    });
+    [](const auto& info) { return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Occurrence" : "Event"); });
 
 }  // namespace

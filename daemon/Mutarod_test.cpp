@@ -78,12 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Mutarod, AnEventStartSavesTheSystemSoundsOrTheirDefaults) {
   phone.set({{kSavedCalendarAlarm, "from an earlier event"}});
-  NSMutableDictionary springBoard, mail;
-  springBoard.setString("ringtone", "itunes:Marimba");
-  springBoard.setInt("sms-sound", 2);
-  mail.setBool("PlayNewMailSound", false);
-  phone.writePlist(kSpringBoardPreferencesPath, springBoard);
-  phone.writePlist(kMailPreferencesPath, mail);
+  phone.write(kSpringBoardPreferencesPath,
+              "<plist><dict><key>ringtone</key><string>itunes:Marimba</string><key>sms-sound</key><integer>2</integer></dict></plist>");
+  phone.write(kMailPreferencesPath, "<plist><dict><key>PlayNewMailSound</key><false/></dict></plist>");
   phone.writePlist(kSoundsPreferencesPath, NSMutableDictionary());
   phone.write(kPhonePreferencesPath, "unreadable");
   ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
@@ -161,8 +158,7 @@ TEST_F(Mutarod, StartUpPreparesWhatIsMissing) {
   ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
   for (const char* file : preferences) EXPECT_TRUE(phone.exists(file)) << file;
 
-  // The bundle copies come from the system, into the bundle and into Documents; present ones
-  // are not taken again.
+  // The system's files copied into the bundle and into Documents; present ones not again.
   const std::string& r = phone.root();
   auto copy = [&](const std::string& from, const std::string& to) { return r + from + " " + r + to; };
   EXPECT_EQ(linesOf(phone.read(std::string(kBundleDirectory) + "/copies")),

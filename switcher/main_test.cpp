@@ -12,8 +12,7 @@
 namespace {
 
 TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
-  // Arguments, and the last message logged: none for the usage line, the revert's, the
-  // silence's, or only the banner.
+  // Arguments, and the last message logged: none (the usage), the revert's, the silence's, the banner.
   for (const auto& [arguments, last] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{}, ""}, {{"1", "0"}, ""}, {{"abc"}, "Reverted"}, {{""}, "Reverted"}, {{"1x"}, "Changed"},
            {{" 1"}, "Changed"}, {{"2"}, kSwitcherBanner}, {{"-1"}, kSwitcherBanner}}) {

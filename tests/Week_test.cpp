@@ -45,9 +45,7 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
     for (time_t start : recurring->occurrences) timetable.push_back({{start, start + recurring->end - recurring->start}});
   }
   int watched = 1;
-  auto sql = [&](const std::string& statement, size_t entry) {
-    phone.sql(statement + " WHERE ROWID = " + std::to_string(timetable[entry].row));
-  };
+  auto sql = [&](const std::string& statement, size_t entry) { phone.sql(statement + " WHERE ROWID = " + std::to_string(timetable[entry].row)); };
   const std::vector<Change> changes = {
       {at("08", "14:30:00"),  // during the first of two back-to-back events, the second moves away
        [&] {
@@ -64,15 +62,13 @@ TEST(Week, SilencedExactlyWhileQualifyingEventsRunWokenAtEachBoundary) {
          sql("DELETE FROM CalendarItem", timetable.size() - 1);
          timetable.pop_back();
        }},
-      {at("13", "08:00:00"), [&] { phone.set({{kEnableProfilesSwitch, true}}); }},
-  };
+      {at("13", "08:00:00"), [&] { phone.set({{kEnableProfilesSwitch, true}}); }}};
 
   auto qualifies = [&](const Entry& e) { return watched == 0 || e.calendar == watched; };
   auto inEvent = [&](time_t t) {
     return std::any_of(timetable.begin(), timetable.end(), [&](const Entry& e) { return qualifies(e) && e.start <= t && t <= e.end; });
   };
-  // The next boundary the daemon must wake for: the next end, or a later start, while in an event,
-  // else the next start.
+  // The boundary to wake for: in an event the next end or a later start, else the next start.
   auto nextBoundary = [&](time_t t) {
     time_t next = 0;
     auto consider = [&](time_t moment, time_t from) { if (moment >= from && (next == 0 || moment < next)) next = moment; };

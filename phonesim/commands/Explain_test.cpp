@@ -57,7 +57,6 @@ TEST_P(Agreement, ExplainSaysWhatTheDaemonDoes) {
   ASSERT_EQ(says["events"].size(), 1u) << says.dump(1);
   EXPECT_EQ(says["events"][0]["verdict"], c.verdict);
 
-  // The daemon, stopped once its first pass is done.
   auto daemon = phone.start({"./Mutarod"}, {.clock = clock, .environment = zone}, phone.at("/daemon.log"));
   ASSERT_TRUE(eventually(20, [&] {
     std::string log = phone.read("/daemon.log");

@@ -92,9 +92,7 @@ TEST(Timeline, AWeekOfANeverBootedPhone) {
     Outcome out = phone.run(week, {.clock = thursday, .environment = {{"COLUMNS", std::to_string(width)}}});
     ASSERT_TRUE(out.exited(0)) << out.err;
     int gyms = 0, latinBar = 0, cjkBar = 1;
-    auto barColumn = [](const std::string& line) {
-      return columns(line.substr(0, std::min({line.find("█"), line.find("▒"), line.find("░")})));
-    };
+    auto barColumn = [](const std::string& line) { return columns(line.substr(0, std::min({line.find("█"), line.find("▒"), line.find("░")}))); };
     for (const std::string& line : linesOf(out.out)) {
       EXPECT_LE(columns(line), width) << line;
       gyms += line.find(" 07:00 Gym") == 3;
@@ -105,8 +103,7 @@ TEST(Timeline, AWeekOfANeverBootedPhone) {
     EXPECT_EQ(cjkBar, latinBar) << out.out;
   }
 
-  // explain: the past is not recorded, the future is told by today's settings, and the sounds
-  // come back after the last of the events in a row.
+  // explain: the past unrecorded, the future by today's settings, sounds back after a row's last event.
   const struct { const char *at, *when; bool silenced; const char* soundsBack; } asks[] = {
       {"2026-12-09 08:30", "past", false, "not silenced at 08:30:00"},
       {"2026-12-11 10:15", "future", true, "soon after 11:20:00, when \"Last\" ends (3 events in a row)"},

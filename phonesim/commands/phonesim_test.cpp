@@ -106,12 +106,10 @@ TEST(PhonesimMisuse, NamesWhatIsWrongAndSuggestsInitOnlyWhereItLaysNothingOver) 
   EXPECT_EQ(phone.read("/other/notes.txt"), "mine");
 
   // A command line that cannot be followed is misuse, 2: a bad option, a bad moment or span; help is done, 0.
-  for (const auto& line : std::vector<std::vector<std::string>>{{"explain"}, {"status", phone.root(), "--bogus"},
-           {"explain", phone.root(), "--at", "0900"}, {"timeline", phone.root(), "--from", "09:30", "--to", "09:10"},
-           {"init", phone.root(), "--ios", "seven"}}) {
-    std::vector<std::string> argv = {"phonesim"};
-    argv.insert(argv.end(), line.begin(), line.end());
-    EXPECT_EQ(phone.run(argv).status, 2) << argv[1] << " " << line.back();
+  for (const auto& line : std::vector<std::vector<std::string>>{{"phonesim", "explain"}, {"phonesim", "status", phone.root(), "--bogus"},
+           {"phonesim", "explain", phone.root(), "--at", "0900"}, {"phonesim", "init", phone.root(), "--ios", "seven"},
+           {"phonesim", "timeline", phone.root(), "--from", "09:30", "--to", "09:10"}}) {
+    EXPECT_EQ(phone.run(line).status, 2) << line[1] << " " << line.back();
   }
   Outcome help = phone.run({"phonesim", "timeline", "--help"});
   EXPECT_TRUE(help.exited(0));
@@ -148,8 +146,7 @@ TEST(PhonesimSet, ParsesEachValueByItsKeysTypeAndWritesNothingWhenOneIsWrong) {
 TEST(PhonesimEvent, SaysWhatWasAddedAndWhetherTheDaemonWouldSilenceThePhoneForIt) {
   Phone phone;
   phone.set({{kCalendarID, 2}});
-  // The options after the event's times, and what it says: the verdict when it is added, the
-  // reason when it is refused.
+  // The options after the event's times, and the verdict it is added with or the refusal's reason.
   const std::vector<std::pair<std::vector<std::string>, std::string>> table = {
       {{"--calendar", "2"}, "yes: busy"},
       {{"--calendar", "2", "--availability", "1", "--notes", "x !silent"}, "yes: marked \"!silent\""},

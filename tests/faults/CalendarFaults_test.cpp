@@ -36,7 +36,6 @@ class CalendarFaults : public testing::Test {
     EXPECT_TRUE(contains(run.err, "Event started")) << run.err;
     EXPECT_TRUE(phone.exists(kMarkerPath));
   }
-  // An event from five seconds ago to an hour ahead.
   long long addRunning(int availability, const std::optional<std::string>& notes) {
     return phone.addEvent({now - 5, now + 3595, availability, notes});
   }

@@ -49,7 +49,6 @@ TEST_P(BadSystemFiles, TheDaemonAndTheSwitcherRunThroughAndTheFileStaysAsItWas) 
   for (const std::vector<std::string>& line : {std::vector<std::string>{"./Mutarod"}, {"./Mutarodh", "0"}}) {
     Outcome run = phone.run(line, {.clock = clockAt("2026-12-07 09:00:05", 20)});
     EXPECT_TRUE(run.exited(0)) << line[0] << " " << run.signal << (run.timedOut ? " timed out\n" : "\n") << run.err;
-    // No event comes from a calendar that cannot be read.
     EXPECT_FALSE(file == kCalendarDatabasePath && contains(run.err, "Event started")) << run.err;
   }
   EXPECT_TRUE(phone.status().contains("wakes"));

@@ -138,8 +138,6 @@ void Phone::fillDisk(const std::vector<std::string>& phonePaths) const {
   write("/private/var/sim/full-disk", list);
 }
 
-void Phone::freeDisk() const { remove("/private/var/sim/full-disk"); }
-
 bool Phone::exists(const std::string& phonePath) const {
   struct stat info;
   return lstat(at(phonePath).c_str(), &info) == 0;
@@ -183,16 +181,10 @@ void Phone::moveTo(const std::string& root) {
   setenv("PATH", (at("/usr/bin") + ":" + hostPath_).c_str(), 1);
 }
 
-std::unique_ptr<NSMutableDictionary> Phone::plist(const std::string& phonePath) const {
-  return NSMutableDictionary::initWithContentsOfFile(phonePath);
-}
-
 void Phone::writePlist(const std::string& phonePath, const NSMutableDictionary& values) const {
   fs::create_directories(fs::path(at(phonePath)).parent_path());
   if (!values.writeToFileAtomically(phonePath)) throw std::runtime_error("cannot write " + phonePath);
 }
-
-json Phone::setting(const std::string& key) const { return status()["settings"].value(key, json()); }
 
 void Phone::set(const json& values) const {
   auto settings = plist(kSettingsPath);
@@ -241,8 +233,7 @@ void Phone::sql(const std::string& statements, long long* insertedRow) const {
   if (result != SQLITE_OK) throw std::runtime_error(error + ": " + statements.substr(0, 200));
 }
 
-// "./Name" runs from the application bundle, a bare name from build/bin; the device root and the
-// phone's tools are passed on (unless the test gives a PATH of its own).
+// The device root and the phone's tools are passed on (the tools unless the test gives a PATH).
 std::vector<std::string> Phone::onPhone(const std::vector<std::string>& argv, RunOptions* options) const {
   std::vector<std::string> line = argv;
   if (line[0].rfind("./", 0) == 0) {
@@ -288,8 +279,6 @@ std::vector<std::string> Phone::daemonStarts() const {
   return triggers;
 }
 
-std::string Phone::log() const { return read("/private/var/log/syslog"); }
-
 int Phone::count(const std::string& message) const {
   std::vector<std::string> messages = logMessages(log());
   return static_cast<int>(std::count(messages.begin(), messages.end(), message));
@@ -322,8 +311,7 @@ void Phone::writeClockFile() const {
   fs::rename(at("/boot.clock.new"), at("/boot.clock"));
 }
 
-// An offset from the real clock: libfaketime applies the speed from the start of the process
-// (or, under its wrapper, of the wrapper), which is now.
+// An offset from the real clock: libfaketime applies the speed from the process's start, now.
 std::string Phone::clock() const {
   long offset = static_cast<long>(now() - time(nullptr));
   return (offset >= 0 ? "+" : "") + std::to_string(offset) + " x" + std::to_string(speed_);
@@ -363,16 +351,17 @@ std::vector<std::string> logMessages(const std::string& log, const std::string& 
   return messages;
 }
 
-bool silenced(const json& status) {
+static bool showsImage(const json& status) {
   json images = status.value("statusBarImages", json::array());
-  return status.value("eventInProgress", json()) == true && status.value("marker", false) &&
-         std::find(images.begin(), images.end(), "Mutaro") != images.end();
+  return std::find(images.begin(), images.end(), "Mutaro") != images.end();
+}
+
+bool silenced(const json& status) {
+  return status.value("eventInProgress", json()) == true && status.value("marker", false) && showsImage(status);
 }
 
 bool released(const json& status) {
-  json images = status.value("statusBarImages", json::array());
-  return status.value("eventInProgress", json()) == false && !status.value("marker", true) &&
-         std::find(images.begin(), images.end(), "Mutaro") == images.end();
+  return status.value("eventInProgress", json()) == false && !status.value("marker", true) && !showsImage(status);
 }
 
 std::vector<std::string> mutaroWakes(const json& status) {

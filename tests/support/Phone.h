@@ -88,7 +88,6 @@ class Phone {
   const std::string& root() const { return root_; }
   std::string at(const std::string& phonePath) const { return root_ + phonePath; }
 
-  // Files, by phone path.
   bool exists(const std::string& phonePath) const;
   std::string read(const std::string& phonePath) const;  // "" when missing
   void write(const std::string& phonePath, const std::string& contents) const;
@@ -99,11 +98,13 @@ class Phone {
   // Moves the whole phone to another device root (`phonesim init` lays out only plain names).
   void moveTo(const std::string& root);
   // A property list file; null when it cannot be read as a dictionary.
-  std::unique_ptr<NSMutableDictionary> plist(const std::string& phonePath) const;
+  std::unique_ptr<NSMutableDictionary> plist(const std::string& phonePath) const {
+    return NSMutableDictionary::initWithContentsOfFile(phonePath);
+  }
   void writePlist(const std::string& phonePath, const NSMutableDictionary& values) const;
 
   // The settings file, read and written directly. A key's value as JSON, null when absent.
-  json setting(const std::string& key) const;
+  json setting(const std::string& key) const { return status()["settings"].value(key, json()); }
   // Sets keys (booleans, integers, strings); null removes one.
   void set(const json& values) const;
   // Copies the system's sounds into the saved-copy keys, as the daemon does at an event start.
@@ -124,7 +125,7 @@ class Phone {
   // Writes of data under these phone paths fail with ENOSPC in the phone's programs until
   // freeDisk(); empty files, the phone's log and its volume stay writable.
   void fillDisk(const std::vector<std::string>& phonePaths = {"/private/var/mobile", "/System"}) const;
-  void freeDisk() const;
+  void freeDisk() const { remove("/private/var/sim/full-disk"); }
 
   // The phone's state: `phonesim status --json`.
   json status() const;
@@ -133,7 +134,7 @@ class Phone {
   // What started the booted phone's daemon, per start: "load", "wake", "path" or a notification.
   std::vector<std::string> daemonStarts() const;
   // The phone's system log, and how many of its lines end in "] `message`".
-  std::string log() const;
+  std::string log() const { return read("/private/var/log/syslog"); }
   int count(const std::string& message) const;
 
   // `phonesim boot` with the clock at `phoneTime`, `speed` times fast, until shutdown().

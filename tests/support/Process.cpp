@@ -117,13 +117,8 @@ Process::Process(const std::vector<std::string>& argv, const RunOptions& options
   if (error != output) close(error);
 }
 
-Process::~Process() {
-  if (!reaped_) {
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  killGroup(pid_);
-}
+// The group's wait reaps the leader too.
+Process::~Process() { killGroup(pid_); }
 
 void Process::signal(int number) const { kill(pid_, number); }
 

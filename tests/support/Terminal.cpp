@@ -4,8 +4,7 @@
 
 #include "tests/support/Process.h"
 
-Terminal::Terminal(const std::string& command, int columns, int rows)
-    : server_("mutaro-test-" + std::to_string(getpid())) {
+Terminal::Terminal(const std::string& command, int columns, int rows) : server_("mutaro-test-" + std::to_string(getpid())) {
   tmux("new-session -d -s app -x " + std::to_string(columns) + " -y " + std::to_string(rows) +
        " -e LANG=C.UTF-8 -e LC_ALL=C.UTF-8 '" + command + "'");
 }
