@@ -51,18 +51,13 @@ TEST_P(Qualification, DetectionAndNextWakeAgree) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, Qualification,
     testing::Combine(
-        testing::Values(Row{"Free", 1, std::nullopt, 1, false, 0, false},
-                        Row{"FreeMarkedCapitalSilent", 1, "!Silent", 1, false, 0, false},
+        testing::Values(Row{"Free", 1, std::nullopt, 1, false, 0, false}, Row{"FreeMarkedCapitalSilent", 1, "!Silent", 1, false, 0, false},
                         Row{"BusyMarkedRingInAnyCase", 0, "call me !rInG", 1, false, 0, false},
-                        Row{"RingBeatsSilent", 1, "!silent !RING", 1, false, 0, false},
-                        Row{"BusyWithEmptyNotes", 0, "", 1, false, 0, true},
-                        Row{"AllDay", 0, std::nullopt, 1, true, 0, false},
-                        Row{"OtherCalendar", 0, std::nullopt, 1, false, 2, false},
+                        Row{"RingBeatsSilent", 1, "!silent !RING", 1, false, 0, false}, Row{"BusyWithEmptyNotes", 0, "", 1, false, 0, true},
+                        Row{"AllDay", 0, std::nullopt, 1, true, 0, false}, Row{"OtherCalendar", 0, std::nullopt, 1, false, 2, false},
                         Row{"WatchedCalendarMarkedSilent", 1, "!silent", 2, false, 2, true},
                         Row{"WatchedCalendarFree", 1, std::nullopt, 2, false, 2, false}),
         testing::Bool()),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Occurrence" : "Event");
-    });
+    [](const auto& info) { return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Occurrence" : "Event"); });
 
 }  // namespace

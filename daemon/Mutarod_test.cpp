@@ -2,22 +2,12 @@
 // under a faketime clock, with a switcher that records how it was run.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-
-#include <sstream>
 
 #include "platform/GraphicsServices/GraphicsServices.h"
 #include "tests/support/Phone.h"
 
 namespace {
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> all;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) all.push_back(line);
-  return all;
-}
 
 std::string lastMessage(const std::string& log) { return logMessages(log).back(); }
 
@@ -31,12 +21,11 @@ class Mutarod : public testing::Test {
                             " $(grep -c '<key>Keyboard</key>' $s)\" >> runs\n");
     phone.addEvent({nine, ten});
   }
+  // Over the bundle's program, keeping its mode.
   void replace(const std::string& program, const std::string& script) {
-    std::string path = std::string(kBundleDirectory) + "/" + program;
-    phone.write(path, "#!/bin/sh\n" + script);
-    chmod(phone.at(path).c_str(), 0755);
+    phone.write(std::string(kBundleDirectory) + "/" + program, "#!/bin/sh\n" + script);
   }
-  std::vector<std::string> switcherRuns() { return lines(phone.read(std::string(kBundleDirectory) + "/runs")); }
+  std::vector<std::string> switcherRuns() { return linesOf(phone.read(std::string(kBundleDirectory) + "/runs")); }
 
   Phone phone;
   const time_t nine = localTime("2026-12-07 09:00:00");
@@ -50,8 +39,7 @@ struct Transition {
   json enabled;
   bool inProgress, disableEvent, eventRunning;
   std::vector<std::string> switcherRuns;  // "argument EventInProgress-seen sounds-saved"
-  bool inProgressAfter;
-  bool disableEventAfter;
+  bool inProgressAfter, disableEventAfter;
   const char* message;
   bool wakeAtTheEnd;  // otherwise no wake of this system
 };
@@ -69,7 +57,7 @@ TEST_P(Transitions, APassMovesTheEventState) {
   EXPECT_EQ(switcherRuns(), row.switcherRuns);
   EXPECT_EQ(phone.setting(kEventInProgress), row.inProgressAfter);
   EXPECT_EQ(phone.setting(kDisableEventSwitch), row.disableEventAfter);
-  EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+  EXPECT_TRUE(contains(run.err, row.message)) << run.err;
   EXPECT_EQ(mutaroWakes(phone.status()), row.wakeAtTheEnd ? std::vector{iso8601(ten)} : std::vector<std::string>{});
 }
 
@@ -90,12 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Mutarod, AnEventStartSavesTheSystemSoundsOrTheirDefaults) {
   phone.set({{kSavedCalendarAlarm, "from an earlier event"}});
-  NSMutableDictionary springBoard, mail;
-  springBoard.setString("ringtone", "itunes:Marimba");
-  springBoard.setInt("sms-sound", 2);
-  mail.setBool("PlayNewMailSound", false);
-  phone.writePlist(kSpringBoardPreferencesPath, springBoard);
-  phone.writePlist(kMailPreferencesPath, mail);
+  phone.write(kSpringBoardPreferencesPath,
+              "<plist><dict><key>ringtone</key><string>itunes:Marimba</string><key>sms-sound</key><integer>2</integer></dict></plist>");
+  phone.write(kMailPreferencesPath, "<plist><dict><key>PlayNewMailSound</key><false/></dict></plist>");
   phone.writePlist(kSoundsPreferencesPath, NSMutableDictionary());
   phone.write(kPhonePreferencesPath, "unreadable");
   ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
@@ -123,10 +108,9 @@ TEST_F(Mutarod, ABoundarySixtySecondsAheadEndsTheRunAndFiftyNineKeepItPollingUnt
   EXPECT_EQ(held[0]["type"], "NoIdleSleepAssertion");
   EXPECT_EQ(held[0]["level"], 255);
   int status = -1;
-  ASSERT_TRUE(daemon->wait(10, &status));
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(daemon->wait(10, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(lastMessage(phone.read("/daemon.log")), "terminate signal catched");
-  EXPECT_NE(phone.read("/daemon.log").find("Next wake1: 2026-12-07 09:00:00\n"), std::string::npos) << "printed lines kept";
+  EXPECT_TRUE(contains(phone.read("/daemon.log"), "Next wake1: 2026-12-07 09:00:00\n")) << "printed lines kept";
   EXPECT_EQ(lastMessage(phone.log()), "terminate signal catched") << "in the phone's system log too";
 }
 
@@ -174,20 +158,18 @@ TEST_F(Mutarod, StartUpPreparesWhatIsMissing) {
   ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
   for (const char* file : preferences) EXPECT_TRUE(phone.exists(file)) << file;
 
-  // The bundle copies come from the system, into the bundle and into Documents; present ones
-  // are not taken again.
+  // The system's files copied into the bundle and into Documents; present ones not again.
   const std::string& r = phone.root();
   auto copy = [&](const std::string& from, const std::string& to) { return r + from + " " + r + to; };
-  std::vector<std::string> expected = {
-      copy(kSoundBehaviourPath, "/Applications/Mutaro.app/SystemSoundBehaviour.plist"),
-      copy(kSoundBehaviourPath, "/private/var/mobile/Documents/SystemSoundBehaviour.plist"),
-      copy(kSmsTonePath, "/Applications/Mutaro.app/sms-received1.caf"),
-      copy(kSmsTonePath, "/private/var/mobile/Documents/sms-received1.caf")};
-  EXPECT_EQ(lines(phone.read(std::string(kBundleDirectory) + "/copies")), expected);
+  EXPECT_EQ(linesOf(phone.read(std::string(kBundleDirectory) + "/copies")),
+            (std::vector{copy(kSoundBehaviourPath, "/Applications/Mutaro.app/SystemSoundBehaviour.plist"),
+                         copy(kSoundBehaviourPath, "/private/var/mobile/Documents/SystemSoundBehaviour.plist"),
+                         copy(kSmsTonePath, "/Applications/Mutaro.app/sms-received1.caf"),
+                         copy(kSmsTonePath, "/private/var/mobile/Documents/sms-received1.caf")}));
   phone.write(std::string(kBundleDirectory) + "/SystemSoundBehaviour.plist", "");
   phone.write(std::string(kBundleDirectory) + "/sms-received1.caf", "");
   ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 09:30:00")).exited(0));
-  EXPECT_EQ(lines(phone.read(std::string(kBundleDirectory) + "/copies")).size(), 4u);
+  EXPECT_EQ(linesOf(phone.read(std::string(kBundleDirectory) + "/copies")).size(), 4u);
 }
 
 }  // namespace

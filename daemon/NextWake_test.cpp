@@ -4,17 +4,13 @@
 
 #include "daemon/DaemonState.h"
 #include "platform/AppSupport/CPWake.h"
-#include "platform/Foundation/NSDate.h"
 #include "tests/support/Phone.h"
 
 namespace {
 
 class GetWakeUpDate : public testing::Test {
  protected:
-  void SetUp() override {
-    VersionMajor = 7;
-    setMiddleOfEvent(false);
-  }
+  void SetUp() override { VersionMajor = 7; setMiddleOfEvent(false); }
   time_t at(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
   Phone phone;
 };
@@ -91,7 +87,7 @@ TEST(UpdateNextWake, ReplacesEveryWakeOfThisSystemAndNoOther) {
   phone.set({{kUpdatedAutoWake, nullptr}});
   testing::internal::CaptureStderr();
   updateNextWake(nine);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("] Failed to read dict "), std::string::npos);
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStderr(), "] Failed to read dict "));
   EXPECT_TRUE(wakes().empty());
   EXPECT_EQ(phone.setting(kUpdatedAutoWake), nullptr);
 }

@@ -2,6 +2,7 @@
 #include "settings-store/SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +11,6 @@
 #include <thread>
 
 #include "platform/Foundation/NSRunLoop.h"
-#include "settings-store/SettingsPaths.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/Phone.h"
 
@@ -39,7 +39,7 @@ class SettingsStoreTest : public testing::Test {
 };
 
 // A stale lock, a dangling link in its place (it cannot be opened, yet every exclusive create
-// fails on it) and one that cannot be deleted: none hangs the caller.
+// fails on it), a FIFO and one that cannot be deleted: none hangs the caller.
 TEST_F(SettingsStoreTest, LocksLeftBehindAreBrokenAfterSixWaits) {
   if (rerunOnFastClock()) return;
   std::string log;
@@ -57,14 +57,20 @@ TEST_F(SettingsStoreTest, LocksLeftBehindAreBrokenAfterSixWaits) {
   EXPECT_EQ(phone.setting("CalendarID"), 3);
   EXPECT_FALSE(phone.exists(kSettingsLockPath));
 
-  std::filesystem::create_directories(phone.at(kSettingsLockPath));
   int32_t calendar = 0;
+  ASSERT_EQ(mkfifo(phone.at(kSettingsLockPath).c_str(), 0666), 0);
   waited = timed([&] { readPlistNumber("CalendarID", &calendar); }, &log);
   EXPECT_LT(waited, 4.5);
   EXPECT_EQ(calendar, 3);
-  EXPECT_NE(log.find("] --- Could not delete lock file\n", 0), std::string::npos);
-  EXPECT_GT(log.find("] --- Could not create the lock file\n"), log.find("] --- Could not delete lock file\n"));
 
+  phone.remove(kSettingsLockPath);
+  std::filesystem::create_directories(phone.at(kSettingsLockPath));
+  calendar = 0;
+  waited = timed([&] { readPlistNumber("CalendarID", &calendar); }, &log);
+  EXPECT_LT(waited, 4.5);
+  EXPECT_EQ(calendar, 3);
+  EXPECT_TRUE(contains(log, "] --- Could not delete lock file\n"));
+  EXPECT_GT(log.find("] --- Could not create the lock file\n"), log.find("] --- Could not delete lock file\n"));
 }
 
 // A peer that keeps replacing the lock file holds nobody longer than the six waits in all.

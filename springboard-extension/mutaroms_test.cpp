@@ -21,7 +21,7 @@ class Mutaroms : public testing::Test {
     springBoard = phone.start(line, {.clock = "+0 x10"}, phone.at("/springboard.log"));
   }
   std::string log() const { return phone.read("/springboard.log"); }
-  bool waitForLog(const std::string& text) const { return eventually(5, [&] { return log().find(text) != std::string::npos; }); }
+  bool waitForLog(const std::string& text) const { return eventually(5, [&] { return contains(log(), text); }); }
   bool imageShown() const {
     json images = phone.status()["statusBarImages"];
     return std::find(images.begin(), images.end(), "Mutaro") != images.end();
@@ -29,8 +29,7 @@ class Mutaroms : public testing::Test {
   void TearDown() override {
     springBoard->signal(SIGTERM);
     int status = -1;
-    EXPECT_TRUE(springBoard->wait(10, &status));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(springBoard->wait(10, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
 
   Phone phone;
@@ -61,7 +60,7 @@ TEST_F(Mutaroms, TheImageFollowsTheMarkerWithinFiveSeconds) {
   std::string settings = phone.read(kSettingsPath);
   start();
   ASSERT_TRUE(waitForLog("Copy backup files...")) << log();
-  EXPECT_EQ(log().find("--- Silent phone ---"), std::string::npos);
+  EXPECT_FALSE(contains(log(), "--- Silent phone ---"));
   EXPECT_FALSE(imageShown());
   EXPECT_EQ(phone.read(kSettingsPath), settings) << "a settings file already there is kept";
   EXPECT_EQ(fs::status(phone.at(kSettingsPath)).permissions(), fs::perms::all);
@@ -82,7 +81,7 @@ TEST_F(Mutaroms, AnotherProcessIsLeftAlone) {
   phone.write(kSettingsLockPath, "");
   start({"--bundle-identifier", "com.example.other"});
   ASSERT_TRUE(waitForLog("SpringBoard finished launching")) << log();
-  EXPECT_FALSE(eventually(1, [&] { return log().find("mutaroms") != std::string::npos || imageShown(); }));
+  EXPECT_FALSE(eventually(1, [&] { return contains(log(), "mutaroms") || imageShown(); }));
   EXPECT_EQ(phone.status()["notifications"], json::array());
   EXPECT_TRUE(phone.exists(kSettingsLockPath));
 }

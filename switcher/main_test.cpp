@@ -12,8 +12,7 @@
 namespace {
 
 TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
-  // Arguments, and the last message logged: none for the usage line, the revert's, the
-  // silence's, or only the banner.
+  // Arguments, and the last message logged: none (the usage), the revert's, the silence's, the banner.
   for (const auto& [arguments, last] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{}, ""}, {{"1", "0"}, ""}, {{"abc"}, "Reverted"}, {{""}, "Reverted"}, {{"1x"}, "Changed"},
            {{" 1"}, "Changed"}, {{"2"}, kSwitcherBanner}, {{"-1"}, kSwitcherBanner}}) {
@@ -24,9 +23,7 @@ TEST(SwitcherCommandLine, TheArgumentIsReadAsAtoiReadsIt) {
     EXPECT_TRUE(run.exited(0));
     std::vector<std::string> log = logMessages(run.err, "Mutarodh");
     EXPECT_EQ(log.empty() ? "" : log.back(), last) << testing::PrintToString(arguments);
-    if (last.empty()) {
-      EXPECT_EQ(run.out, "./Mutarodh 0/1\n");
-    }
+    if (last.empty()) EXPECT_EQ(run.out, "./Mutarodh 0/1\n");
     EXPECT_EQ(phone.status()["vibrations"], last == "Reverted" || last == "Changed" ? 3 : 0);
   }
 }

@@ -1,7 +1,5 @@
-// Hostile text in the phone's files (an event's title and notes, a calendar's title, the
-// ringtone, a settings value, a log line) through every phonesim command that prints it: no
-// control character reaches the terminal, every output is UTF-8, rows keep their columns, the
-// JSON parses and the SVG is well-formed.
+// Hostile text in the phone's files through every phonesim command that prints it: no control
+// character reaches the terminal, output is UTF-8, rows keep their columns, JSON and SVG parse.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -21,18 +19,14 @@ void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; 
 // What a terminal would act on: a control byte other than the line ends, or bytes that are no
 // UTF-8 (nlohmann refuses to write those).
 std::string terminalFault(const std::string& output) {
-  for (unsigned char c : output) {
-    if ((c < 0x20 && c != '\n') || c == 0x7F) return "control byte " + std::to_string(c);
-  }
+  for (unsigned char c : output) if ((c < 0x20 && c != '\n') || c == 0x7F) return "control byte " + std::to_string(c);
   try {
     (void)json(output).dump();
   } catch (const json::exception& failure) {
     return failure.what();
   }
   // C1 controls and the noncharacter, as UTF-8.
-  for (const char* character : {"\xC2\x9B", "\xC2\x85", "\xEF\xBF\xBE", "\xE2\x80\xA8"}) {
-    if (output.find(character) != std::string::npos) return "an unprintable character";
-  }
+  for (const char* c1 : {"\xC2\x9B", "\xC2\x85", "\xEF\xBF\xBE", "\xE2\x80\xA8"}) if (contains(output, c1)) return "an unprintable character";
   return "";
 }
 
@@ -58,33 +52,22 @@ TEST_P(HostileText, EveryCommandPrintsItAsOneLineOfText) {
   // Each command line and the status it ends with; JSON must parse and the SVG must be XML.
   const std::vector<std::pair<std::vector<std::string>, int>> lines = {
       {{"event", root, "--start", "+1h", "--end", "+2h", "--title", text, "--calendar", "2"}, 0},
-      {{"explain", root, "--at", "09:30"}, 0},
-      {{"explain", root, "--json"}, 0},
-      {{"timeline", root, "--from", "08:00", "--to", "11:00"}, 0},
-      {{"timeline", root, "--from", "08:00", "--to", "11:00", "--svg", svg}, 0},
-      {{"log", root}, 0},
-      {{"status", root, "--summary"}, 0},
-      {{"status", root, "--json"}, 0},
-      {{"set", root, std::string(kVolume) + "=" + text}, 0},
-      {{"set", root, text + "=1"}, 2}};
+      {{"explain", root, "--at", "09:30"}, 0}, {{"explain", root, "--json"}, 0}, {{"log", root}, 0},
+      {{"timeline", root, "--from", "08:00", "--to", "11:00"}, 0}, {{"timeline", root, "--from", "08:00", "--to", "11:00", "--svg", svg}, 0},
+      {{"status", root, "--summary"}, 0}, {{"status", root, "--json"}, 0},
+      {{"set", root, std::string(kVolume) + "=" + text}, 0}, {{"set", root, text + "=1"}, 2}};
   for (const auto& [line, status] : lines) {
     std::vector<std::string> argv = {"phonesim"};
     argv.insert(argv.end(), line.begin(), line.end());
     Outcome outcome = phone.run(argv, {.clock = clockAt("2026-12-07 09:30:00"), .environment = {{"COLUMNS", "100"}}});
     EXPECT_TRUE(outcome.exited(status)) << line[0] << ": " << outcome.err;
-    if (line.back() == "--json") {
-      EXPECT_TRUE(json::accept(outcome.out)) << line[0] << ":\n" << outcome.out;
-    } else {
-      EXPECT_EQ(terminalFault(outcome.out), "") << line[0] << ":\n" << outcome.out;
-    }
+    const bool asJson = line.back() == "--json";
+    EXPECT_EQ(asJson ? (json::accept(outcome.out) ? "" : "no JSON") : terminalFault(outcome.out), "") << line[0] << ":\n" << outcome.out;
     EXPECT_EQ(terminalFault(outcome.err), "") << line[0] << ":\n" << outcome.err;
     if (line.back() == svg) EXPECT_TRUE(runProgram({"xmllint", "--noout", svg}).exited(0)) << phone.read("/timeline.svg");
     if (line[0] != "timeline") continue;
-    std::istringstream rows(outcome.out);
     // Each row's label keeps to its columns (the axis above them is not a row).
-    for (std::string row; std::getline(rows, row);) {
-      if (!row.empty() && row[0] != ' ') EXPECT_LE(columns(row), 100) << row;
-    }
+    for (const std::string& row : linesOf(outcome.out)) if (!row.empty() && row[0] != ' ') EXPECT_LE(columns(row), 100) << row;
   }
 }
 

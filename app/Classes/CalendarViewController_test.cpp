@@ -26,9 +26,7 @@ std::unique_ptr<HeadlessFrontEnd> openChooser() {
 
 Titles checkedRows(const HeadlessFrontEnd& ui) {
   Titles checked;
-  for (const VisibleRow& row : ui.visibleRows()) {
-    if (row.accessory == UITableViewCellAccessoryCheckmark) checked.push_back(row.title);
-  }
+  for (const VisibleRow& row : ui.visibleRows()) if (row.accessory == UITableViewCellAccessoryCheckmark) checked.push_back(row.title);
   return checked;
 }
 
@@ -64,8 +62,7 @@ TEST(CalendarChooser, WithOnlyTheFirstCalendarOrNoDatabaseThereIsJustAllCalendar
   phone.remove(kCalendarDatabasePath);
   testing::internal::CaptureStderr();
   auto ui = openChooser();
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("Faild to open database with message 'unable to open database file'."),
-            std::string::npos);
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStderr(), "Faild to open database with message 'unable to open database file'."));
   EXPECT_EQ(ui->rowTitles(), Titles{"All Calendars"});
   EXPECT_FALSE(phone.exists(kCalendarDatabasePath)) << "no empty calendar in its place";
 }
@@ -75,8 +72,7 @@ TEST(CalendarChooser, ATitleStatementThatCannotBePreparedLeavesTheListEmpty) {
   phone.sql("DROP TABLE calendar; CREATE TABLE calendar (name TEXT); INSERT INTO calendar (rowid, name) VALUES (1, 'a'), (2, 'b')");
   testing::internal::CaptureStderr();
   auto ui = openChooser();
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: faild to prepare statement with message 'no such column: title'."),
-            std::string::npos);
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStderr(), "Error: faild to prepare statement with message 'no such column: title'."));
   EXPECT_EQ(ui->rowTitles(), Titles{"All Calendars"});
 }
 

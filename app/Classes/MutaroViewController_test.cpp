@@ -32,8 +32,7 @@ TEST(SwitchesScreen, RowsFollowTheSystemVersionAndTheStore) {
   EXPECT_EQ(ui->rowTitles().back(), "Lock/Unlock");
   EXPECT_FALSE(ui->row("Sent mail")->switchOn);
   EXPECT_TRUE(ui->row("New SMS")->switchOn);
-  EXPECT_TRUE(ui->row("Disable Event")->switchOn);
-  EXPECT_TRUE(ui->row("Disable Event")->switchEnabled);
+  EXPECT_TRUE(ui->row("Disable Event")->switchOn && ui->row("Disable Event")->switchEnabled);
   EXPECT_EQ(ui->row("Select Calendar")->accessory, UITableViewCellAccessoryDisclosureIndicator);
 
   Phone old("4.3.3");
@@ -55,8 +54,7 @@ struct Tap {
   json changedBefore;  // changed by another process before the touch
   const char* title;
   json stored;  // every key the touch writes, with its value ("*" any)
-  bool restores;
-  bool onAfter, enabledAfter;
+  bool restores, onAfter, enabledAfter;
 };
 
 void PrintTo(const Tap& tap, std::ostream* out) { *out << tap.name; }

@@ -41,8 +41,6 @@ double restore(bool userProfile, std::string* output) {
   return took;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST(ApplicationRestore, GivesBackWhatTheUserProfileSilenceTook) {
   if (rerunOnFastClock(kSpeed)) return;
   Phone phone;

@@ -1,6 +1,5 @@
 // phonesim's commands, run as the built program.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,8 +13,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(PhonesimInit, LaysOutAPhoneThatReportsTheDefaults) {
   Phone phone;
@@ -68,12 +65,12 @@ TEST(PhonesimInit, ThePhoneKeepsItsTimeZone) {
   // Floating times are imported in the phone's zone, zoned ones shown in it (Berlin 10:00).
   Outcome dry = phone.run({"phonesim", "import", phone.root(), std::string(MUTARO_SOURCE_DIR) + "/tests/calendars/desktop-mail.ics",
                            "--dry-run", "--from", "2026-12-08", "--to", "2026-12-09"}, {.environment = utc});
-  EXPECT_TRUE(has(dry.out, "\"Dentist\" 2026-12-08 17:00:00 to 2026-12-08 17:30:00")) << dry.out;
-  EXPECT_TRUE(has(dry.out, "\"Interview\" 2026-12-08 18:00:00 to 2026-12-08 18:45:00")) << dry.out;
+  EXPECT_TRUE(contains(dry.out, "\"Dentist\" 2026-12-08 17:00:00 to 2026-12-08 17:30:00")) << dry.out;
+  EXPECT_TRUE(contains(dry.out, "\"Interview\" 2026-12-08 18:00:00 to 2026-12-08 18:45:00")) << dry.out;
   phone.write(kPhoneTimeZonePath, "Nowhere/Land\n");
   Outcome refused = phone.run({"phonesim", "status", phone.root()});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("the phone's time zone \"Nowhere/Land\""), std::string::npos) << refused.err;
+  EXPECT_TRUE(contains(refused.err, "the phone's time zone \"Nowhere/Land\"")) << refused.err;
 }
 
 TEST(PhonesimEvent, AddsARecurringEventWhoseOccurrencesTheDaemonReads) {
@@ -83,13 +80,13 @@ TEST(PhonesimEvent, AddsARecurringEventWhoseOccurrencesTheDaemonReads) {
                          "@" + std::to_string(start + 600), "--every", "604800", "--count", "3", "--calendar", "2"})
                   .exited(0));
   Outcome daemon = phone.daemon(clockAt("2026-12-07 09:05:00", 20));
-  EXPECT_NE(daemon.err.find("**** Found event2"), std::string::npos) << daemon.err;
+  EXPECT_TRUE(contains(daemon.err, "**** Found event2")) << daemon.err;
   EXPECT_NE(phone.run({"phonesim", "event", phone.root(), "--start", "+60", "--end", "+0"}).status, 0);
 }
 
 TEST(PhonesimMisuse, NamesWhatIsWrongAndSuggestsInitOnlyWhereItLaysNothingOver) {
   Phone phone;
-  EXPECT_TRUE(has(phone.run({"phonesim", "stauts", phone.root()}).err, "\"stauts\" is not a command; did you mean \"status\"?"));
+  EXPECT_TRUE(contains(phone.run({"phonesim", "stauts", phone.root()}).err, "\"stauts\" is not a command; did you mean \"status\"?"));
 
   const std::string other = phone.root() + "/other";
   phone.write("/other/notes.txt", "mine");
@@ -99,26 +96,24 @@ TEST(PhonesimMisuse, NamesWhatIsWrongAndSuggestsInitOnlyWhereItLaysNothingOver) 
     argv.insert(argv.end(), line.begin() + 1, line.end());
     Outcome refused = phone.run(argv);
     EXPECT_EQ(refused.status, 1) << line[0];
-    EXPECT_TRUE(has(refused.err, "is not a simulated phone")) << refused.err;
-    EXPECT_FALSE(has(refused.err, "phonesim init")) << refused.err;  // which would lay a phone over them
+    EXPECT_TRUE(contains(refused.err, "is not a simulated phone")) << refused.err;
+    EXPECT_FALSE(contains(refused.err, "phonesim init")) << refused.err;  // which would lay a phone over them
   }
-  EXPECT_TRUE(has(phone.run({"phonesim", "status", phone.root() + "/new"}).err, "\"phonesim init " + phone.root() + "/new\""));
+  EXPECT_TRUE(contains(phone.run({"phonesim", "status", phone.root() + "/new"}).err, "\"phonesim init " + phone.root() + "/new\""));
   EXPECT_NE(phone.run({"phonesim", "init", other}).status, 0);
   EXPECT_FALSE(phone.exists("/other/var"));
   EXPECT_TRUE(phone.run({"phonesim", "init", other, "--force"}).exited(0));
   EXPECT_EQ(phone.read("/other/notes.txt"), "mine");
 
   // A command line that cannot be followed is misuse, 2: a bad option, a bad moment or span; help is done, 0.
-  for (const auto& line : std::vector<std::vector<std::string>>{{"explain"}, {"status", phone.root(), "--bogus"},
-           {"explain", phone.root(), "--at", "0900"}, {"timeline", phone.root(), "--from", "09:30", "--to", "09:10"},
-           {"init", phone.root(), "--ios", "seven"}}) {
-    std::vector<std::string> argv = {"phonesim"};
-    argv.insert(argv.end(), line.begin(), line.end());
-    EXPECT_EQ(phone.run(argv).status, 2) << argv[1] << " " << line.back();
+  for (const auto& line : std::vector<std::vector<std::string>>{{"phonesim", "explain"}, {"phonesim", "status", phone.root(), "--bogus"},
+           {"phonesim", "explain", phone.root(), "--at", "0900"}, {"phonesim", "init", phone.root(), "--ios", "seven"},
+           {"phonesim", "timeline", phone.root(), "--from", "09:30", "--to", "09:10"}}) {
+    EXPECT_EQ(phone.run(line).status, 2) << line[1] << " " << line.back();
   }
   Outcome help = phone.run({"phonesim", "timeline", "--help"});
   EXPECT_TRUE(help.exited(0));
-  EXPECT_TRUE(has(help.out, "Exit status: 0 done, 1 failed, 2 misuse")) << help.out;
+  EXPECT_TRUE(contains(help.out, "Exit status: 0 done, 1 failed, 2 misuse")) << help.out;
 }
 
 TEST(PhonesimSet, ParsesEachValueByItsKeysTypeAndWritesNothingWhenOneIsWrong) {
@@ -126,7 +121,7 @@ TEST(PhonesimSet, ParsesEachValueByItsKeysTypeAndWritesNothingWhenOneIsWrong) {
   Outcome set = phone.run({"phonesim", "set", phone.root(), "EnabledSwitch=no", "EnableProfilesSwitch=YES", "CalendarID=2",
                            "volume=0.5", "RingtoneSwitch="});
   ASSERT_TRUE(set.exited(0)) << set.err;
-  EXPECT_TRUE(has(set.out, "EnabledSwitch = false (was true)")) << set.out;
+  EXPECT_TRUE(contains(set.out, "EnabledSwitch = false (was true)")) << set.out;
   EXPECT_EQ(phone.setting(kEnabledSwitch), false);
   EXPECT_EQ(phone.setting(kEnableProfilesSwitch), true);
   EXPECT_EQ(phone.setting(kCalendarID), 2);
@@ -139,7 +134,7 @@ TEST(PhonesimSet, ParsesEachValueByItsKeysTypeAndWritesNothingWhenOneIsWrong) {
            {"CalendarID=5", "there is no calendar 5; the calendars are 1 \"Default\", 2 \"Work\""}}) {
     Outcome refused = phone.run({"phonesim", "set", phone.root(), "DisableEventSwitch=true", wrong});
     EXPECT_EQ(refused.status, 2) << wrong;
-    EXPECT_TRUE(has(refused.err, says)) << refused.err;
+    EXPECT_TRUE(contains(refused.err, says)) << refused.err;
     EXPECT_EQ(phone.setting(kDisableEventSwitch), false) << wrong;
   }
   ASSERT_TRUE(phone.run({"phonesim", "set", phone.root(), "--force", "Custom=yes", "Count=7", "CalendarID=5"}).exited(0));
@@ -151,8 +146,7 @@ TEST(PhonesimSet, ParsesEachValueByItsKeysTypeAndWritesNothingWhenOneIsWrong) {
 TEST(PhonesimEvent, SaysWhatWasAddedAndWhetherTheDaemonWouldSilenceThePhoneForIt) {
   Phone phone;
   phone.set({{kCalendarID, 2}});
-  // The options after the event's times, and what it says: the verdict when it is added, the
-  // reason when it is refused.
+  // The options after the event's times, and the verdict it is added with or the refusal's reason.
   const std::vector<std::pair<std::vector<std::string>, std::string>> table = {
       {{"--calendar", "2"}, "yes: busy"},
       {{"--calendar", "2", "--availability", "1", "--notes", "x !silent"}, "yes: marked \"!silent\""},
@@ -170,14 +164,14 @@ TEST(PhonesimEvent, SaysWhatWasAddedAndWhetherTheDaemonWouldSilenceThePhoneForIt
     Outcome outcome = phone.run(line);
     if (!says.starts_with("yes") && !says.starts_with("no")) {
       EXPECT_NE(outcome.status, 0) << says;
-      EXPECT_TRUE(has(outcome.err, says)) << outcome.err;
+      EXPECT_TRUE(contains(outcome.err, says)) << outcome.err;
       EXPECT_LT(outcome.err.size(), 300u) << outcome.err;
       continue;
     }
     EXPECT_TRUE(outcome.exited(0)) << outcome.err;
-    EXPECT_TRUE(has(outcome.out, "\"Standup\" added to calendar")) << outcome.out;
-    EXPECT_TRUE(has(outcome.out, "silences the phone: " + says)) << outcome.out;
-    EXPECT_EQ(has(outcome.out, "but only on a booted phone, and this one is not booted"), says.starts_with("yes"));
+    EXPECT_TRUE(contains(outcome.out, "\"Standup\" added to calendar")) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "silences the phone: " + says)) << outcome.out;
+    EXPECT_EQ(contains(outcome.out, "but only on a booted phone, and this one is not booted"), says.starts_with("yes"));
   }
 }
 
@@ -207,11 +201,11 @@ TEST(PhonesimStatus, OneScreenOnATerminalAndTheWholeStateAsJsonElsewhere) {
 
   Terminal terminal(builtProgram("phonesim") + " status " + phone.root() + "; sleep 60");
   std::string screen = terminal.waitFor("phonesim status --json");
-  EXPECT_TRUE(has(screen, "Silenced      yes, since ")) << screen;
-  EXPECT_TRUE(has(screen, "Next wake") && has(screen, "in 12 min")) << screen;
-  EXPECT_TRUE(has(screen, "Announcements: 8, the last 5:\n  com.apple.springboard key3\n")) << screen;
-  EXPECT_FALSE(has(screen, "key2")) << screen;
-  EXPECT_TRUE(has(phone.run({"phonesim", "status", phone.root(), "--summary"}).out, "silenced since ")) << screen;
+  EXPECT_TRUE(contains(screen, "Silenced      yes, since ")) << screen;
+  EXPECT_TRUE(contains(screen, "Next wake") && contains(screen, "in 12 min")) << screen;
+  EXPECT_TRUE(contains(screen, "Announcements: 8, the last 5:\n  com.apple.springboard key3\n")) << screen;
+  EXPECT_FALSE(contains(screen, "key2")) << screen;
+  EXPECT_TRUE(contains(phone.run({"phonesim", "status", phone.root(), "--summary"}).out, "silenced since ")) << screen;
 }
 
 TEST(PhonesimLog, KeepsTheLinesOfOneProgramFromOneMomentWithOneTextAndFollowsNewOnes) {
@@ -233,11 +227,11 @@ TEST(PhonesimLog, KeepsTheLinesOfOneProgramFromOneMomentWithOneTextAndFollowsNew
   EXPECT_EQ(log({"--program", "mutarodh"}), "2026-12-07 09:00:02.000 Mutarodh[12:12] Silent\n");
   Outcome unknown = phone.run({"phonesim", "log", phone.root(), "--program", "mutarodd"});
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_TRUE(has(unknown.err, "did you mean Mutarod")) << unknown.err;
+  EXPECT_TRUE(contains(unknown.err, "did you mean Mutarod")) << unknown.err;
 
   auto follower = phone.start({"phonesim", "log", phone.root(), "-f", "--grep", "later"}, {}, phone.at("/follow.out"));
   std::ofstream(phone.at("/private/var/log/syslog"), std::ios::app) << "2026-12-07 09:00:05.000 Mutarod[14:14] later\n";
-  EXPECT_TRUE(eventually(10, [&] { return has(phone.read("/follow.out"), "] later\n"); }));
+  EXPECT_TRUE(eventually(10, [&] { return contains(phone.read("/follow.out"), "] later\n"); }));
 }
 
 }  // namespace

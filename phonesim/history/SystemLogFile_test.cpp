@@ -38,8 +38,7 @@ TEST(SystemLogFile, ReadsTheSpanOfABigLogByItsStamps) {
            {"2026-12-07 10:00:30", "2026-12-07 10:04:59", "2026-12-07 10:01:00", "minute 64"},
            {"2026-12-07 00:00:00", "2026-12-07 09:00:00", "2026-12-07 09:00:00", "  continued"},
            {"2026-12-07 18:59:00", "2026-12-07 21:00:00", "2026-12-07 18:59:00", "minute 599"},
-           {"2026-12-07 20:00:00", "2026-12-07 21:00:00", "", ""},
-           {"2026-12-07 12:00:00", "2026-12-07 11:00:00", "", ""}}) {
+           {"2026-12-07 20:00:00", "2026-12-07 21:00:00", "", ""}, {"2026-12-07 12:00:00", "2026-12-07 11:00:00", "", ""}}) {
     std::string text = readLogSpan(fd, first, last, small).text;
     EXPECT_EQ(text.substr(0, 19), starts) << first;
     EXPECT_TRUE(text.ends_with(ends.empty() ? "" : ends + "\n")) << first << "\n" << text;
@@ -48,7 +47,7 @@ TEST(SystemLogFile, ReadsTheSpanOfABigLogByItsStamps) {
   LogSpan cut = readLogSpan(fd, "2026-12-07 09:00:00", "2026-12-07 18:59:00", {.readWholeBelow = 1024, .most = 4096});
   EXPECT_LE(cut.text.size(), 4096u);
   EXPECT_TRUE(cut.text.ends_with("minute 599\n")) << cut.text;
-  EXPECT_NE(cut.cut.find("only its lines from " + cut.text.substr(0, 19) + " on"), std::string::npos) << cut.cut;
+  EXPECT_TRUE(contains(cut.cut, "only its lines from " + cut.text.substr(0, 19) + " on")) << cut.cut;
   close(fd);
 
   // Something else in the log's place is refused at once.
@@ -56,7 +55,7 @@ TEST(SystemLogFile, ReadsTheSpanOfABigLogByItsStamps) {
   ASSERT_EQ(mkfifo(phone.at(kLog).c_str(), 0666), 0);
   Outcome log = phone.run({"phonesim", "log", phone.root()}, {.timeout = 10});
   EXPECT_TRUE(log.exited(1)) << log.err;
-  EXPECT_NE(log.err.find("not a regular file"), std::string::npos) << log.err;
+  EXPECT_TRUE(contains(log.err, "not a regular file")) << log.err;
   phone.remove(kLog);  // the test support shows the log of a failed test
 }
 

@@ -11,14 +11,10 @@
 namespace {
 
 TEST(TimeAxis, MarksSuitTheSpanAndFitTheWidth) {
-  const struct {
-    time_t span;
-    const char* label;
-  } spans[] = {
+  const struct { time_t span; const char* label; } spans[] = {
       {110, "\\d\\d:\\d\\d:\\d\\d"},       {3 * 3600, "\\d\\d:\\d\\d"}, {86400, "\\d\\d:\\d\\d"},
       {7 * 86400, "\\d\\d-\\d\\d"},        {31 * 86400, "\\d\\d-\\d\\d"}, {365 * 86400, "\\d{4}-\\d\\d"},
-      {30 * 365 * 86400, "\\d{4}"},
-  };
+      {30 * 365 * 86400, "\\d{4}"}};
   const time_t from = localTime("2026-12-07 09:00:05");
   constexpr int kWidth = 59;
   for (const auto& [span, label] : spans) {

@@ -19,8 +19,7 @@ TEST(CPWake, ConcurrentSchedulersLoseNoWake) {
       _exit(0);
     }
   }
-  while (wait(nullptr) > 0) {
-  }
+  while (wait(nullptr) > 0) continue;
   std::vector<int> next(2, 0);
   for (const ScheduledWake& wake : simulatedWakes()) EXPECT_EQ(wake.time, kNine + next[std::stoi(wake.scheduledby)]++);
   EXPECT_EQ(next, (std::vector<int>{kEach, kEach}));

@@ -25,13 +25,13 @@ TEST(DevicePath, ProgramsRefuseAnUnquotableRootAndAMachineThatIsNoPhone) {
     for (std::string root : {"", "/tmp/a\nb"}) {
       Outcome run = runProgram({builtProgram(program), "1"}, {.environment = {{"MUTARO_DEVICE_ROOT", root}}});
       EXPECT_GT(run.status, 0) << program;
-      EXPECT_NE(run.err.find(root.empty() ? ": runs on the phone" : ": refusing the device root"), std::string::npos) << run.err;
+      EXPECT_TRUE(contains(run.err, root.empty() ? ": runs on the phone" : ": refusing the device root")) << run.err;
     }
     Outcome help = runProgram({builtProgram(program), "--help"}, {.environment = {{"MUTARO_DEVICE_ROOT", ""}}});
     EXPECT_TRUE(help.exited(0) && help.out.rfind(builtProgram(program) + " ", 0) == 0) << program << help.out;
   }
   Outcome status = runProgram({builtProgram("phonesim"), "status", "/tmp/a\nb"});
-  EXPECT_TRUE(status.exited(1) && status.err.find("refusing the device root") != std::string::npos) << status.err;
+  EXPECT_TRUE(status.exited(1) && contains(status.err, "refusing the device root")) << status.err;
 }
 
 }  // namespace

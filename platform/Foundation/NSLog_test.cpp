@@ -4,7 +4,6 @@
 
 #include <regex>
 
-#include "platform/Foundation/NSDate.h"
 #include "tests/support/Phone.h"
 
 namespace {

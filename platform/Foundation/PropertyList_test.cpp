@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "platform/Foundation/NSMutableDictionary.h"
 #include "platform/Foundation/PlistNesting.h"
 #include "tests/support/Phone.h"
 
@@ -21,7 +20,7 @@ TEST(PropertyList, ValuesRoundTripAndAnotherTypeReadsAsAbsent) {
   dict.setString("text", "yes");
   dict.setDate("when", 1796634000);
   ASSERT_TRUE(dict.writeToFileAtomically(kFile));
-  EXPECT_NE(phone.read(kFile).find("<date>2026-12-07T09:00:00Z</date>"), std::string::npos);
+  EXPECT_TRUE(contains(phone.read(kFile), "<date>2026-12-07T09:00:00Z</date>"));
   auto back = NSMutableDictionary::initWithContentsOfFile(kFile);
   EXPECT_EQ(back->intForKey("negative"), -5);
   EXPECT_EQ(back->boolForKey("text"), std::nullopt);

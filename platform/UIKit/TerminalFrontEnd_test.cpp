@@ -14,11 +14,7 @@ class TerminalTexts : public testing::Test {
 };
 
 ScreenContent oneRow(const std::string& title) {
-  VisibleRow row;
-  row.title = title;
-  row.hasSwitch = true;
-  row.switchOn = true;
-  row.switchEnabled = true;
+  VisibleRow row{.title = title, .hasSwitch = true, .switchOn = true, .switchEnabled = true};
   return ScreenContent{"Mutaro", true, {VisibleSection{"Header", {row}}}};
 }
 
@@ -34,8 +30,7 @@ TEST_F(TerminalTexts, RowsFitTheWidthWithoutSplittingACharacterFromItsAccent) {
     TerminalPage page = layOutPage(oneRow("会議室の予約とその他の長い名前\nsecond line"), width, true);
     for (const TerminalLine& line : page.body) EXPECT_LE(displayWidth(line.text), width - 1) << line.text;
     EXPECT_LE(displayWidth(page.helpLine), width - 1);
-    EXPECT_NE(page.helpLine.find("back"), std::string::npos);
-    EXPECT_NE(page.helpLine.find("quit"), std::string::npos);
+    EXPECT_TRUE(page.helpLine.find("back") != std::string::npos && page.helpLine.find("quit") != std::string::npos);
   }
   // 20 columns leave 11 for the title beside "[ON]": the cut falls after the accented "e".
   TerminalPage page = layOutPage(oneRow("abcdefghije\u0301xyz"), 20, true);

@@ -35,23 +35,14 @@ TEST(RecordedPhone, ExplainAndTimelineTellWhatThePhoneDid) {
   const time_t during = lived[0].from + 5, between = (lived[0].to + lived[1].from) / 2,
                later = (lived[1].from + lived[1].to) / 2;
   ASSERT_LT(during, todayAt("09:01:00"));
-  // Each moment: when, recorded, silenced, the verdict on "A" (by the calendar watched then), and
-  // the silence's end, 0 where the sounds were on.
-  const struct {
-    time_t at;
-    const char* when;
-    bool recorded;
-    json silenced;
-    const char* firstVerdict;
-    time_t back;
-  } moments[] = {
+  // The verdict on "A" is by the calendar watched then; `back`, the silence's end (0: sounds on).
+  const struct { time_t at; const char* when; bool recorded; json silenced; const char* firstVerdict; time_t back; } moments[] = {
       {todayAt("08:59:00"), "past", false, nullptr, "other calendar", 0},  // before the first boot: today's settings
       {during, "past", true, true, "silences", lived[0].to},
       {between, "past", true, false, "other calendar", 0},
       {later, "past", true, true, "other calendar", lived[1].to},
       {todayAt("09:08:00"), "now", false, false, "other calendar", 0},
-      {todayAt("09:12:00"), "future", false, false, "other calendar", 0},
-  };
+      {todayAt("09:12:00"), "future", false, false, "other calendar", 0}};
   for (const auto& m : moments) {
     SCOPED_TRACE(localTimeStamp(m.at));
     Outcome out = phone.run({"phonesim", "explain", phone.root(), "--at", "@" + std::to_string(m.at), "--json"}, afterwards);
@@ -73,7 +64,7 @@ TEST(RecordedPhone, ExplainAndTimelineTellWhatThePhoneDid) {
   }
   // Set apart: today's watched calendar would judge the first event otherwise.
   Outcome text = phone.run({"phonesim", "explain", phone.root(), "--at", "@" + std::to_string(during)}, afterwards);
-  EXPECT_NE(text.out.find("Today's settings would say otherwise"), std::string::npos) << text.out;
+  EXPECT_TRUE(contains(text.out, "Today's settings would say otherwise")) << text.out;
 
   // The timeline judges each event by the settings at its start: both silences had their event.
   const std::string svg = phone.at("/timeline.svg");

@@ -28,15 +28,14 @@ class CalendarFaults : public testing::Test {
     return run;
   }
   void expectNoEvent(const Outcome& run) {
-    EXPECT_EQ(run.err.find("Event started"), std::string::npos) << run.err;
+    EXPECT_FALSE(contains(run.err, "Event started")) << run.err;
     EXPECT_EQ(phone.setting(kEventInProgress), false);
     EXPECT_FALSE(phone.exists(kMarkerPath));
   }
   void expectEvent(const Outcome& run) {
-    EXPECT_NE(run.err.find("Event started"), std::string::npos) << run.err;
+    EXPECT_TRUE(contains(run.err, "Event started")) << run.err;
     EXPECT_TRUE(phone.exists(kMarkerPath));
   }
-  // An event from five seconds ago to an hour ahead.
   long long addRunning(int availability, const std::optional<std::string>& notes) {
     return phone.addEvent({now - 5, now + 3595, availability, notes});
   }
@@ -61,9 +60,9 @@ TEST_F(CalendarFaults, MissingTablesAreReportedAndAMissingDatabaseIsNotCreated) 
   for (const char* message : {"] Error1 in prepare statement\n", "] Error2 in prepare statement (cache)\n",
                               "] Error11 in prepare statement: no such table: CalendarItem\n",
                               "] Error22 in prepare statement (cache): no such table: OccurrenceCache\n"}) {
-    EXPECT_NE(run.err.find(message), std::string::npos) << message;
+    EXPECT_TRUE(contains(run.err, message)) << message;
   }
-  EXPECT_NE(run.out.find("no such table"), std::string::npos);
+  EXPECT_TRUE(contains(run.out, "no such table"));
   EXPECT_TRUE(mutaroWakes(phone.status()).empty());
 
   phone.remove(kCalendarDatabasePath);
@@ -93,7 +92,7 @@ TEST_F(CalendarFaults, DescriptionsAreReadWholeAndAreNeverFormatsOrCommands) {
             std::to_string(now + 86400 - 978307200) + ", " + std::to_string(running) + ", 1)");
   expectEvent(runDaemon());
   Outcome end = runDaemon(clockAt("2026-12-07 10:00:30", 20));
-  EXPECT_NE(end.err.find("Event ended"), std::string::npos);
+  EXPECT_TRUE(contains(end.err, "Event ended"));
   EXPECT_FALSE(phone.exists(kMarkerPath));
   for (int i = 1; i <= 7; ++i) EXPECT_FALSE(phone.exists("/executed" + std::to_string(i))) << i;
   EXPECT_NO_THROW(phone.sql("SELECT count(*) FROM CalendarItem"));
@@ -123,18 +122,15 @@ TEST(Year2100, TheDaemonWaitsForTheBoundariesAsIn2026) {
     EXPECT_EQ(logMessages(run.err).back(), "Exit main program thread - NEW NEW NEW") << at;
     EXPECT_EQ(phone.setting(kEventInProgress), inEvent) << at;
     EXPECT_EQ(phone.exists(kMarkerPath), inEvent) << at;
-    if (wake != 0) {
-      EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(wake)}) << at;
-    }
+    if (wake != 0) EXPECT_EQ(mutaroWakes(phone.status()), std::vector{iso8601(wake)}) << at;
   }
 }
 
 }  // namespace
 
-// A writer that keeps the calendar locked is no answer: an event in progress is not ended, the
-// daemon tries again every 10 seconds for about a minute, then leaves the state and comes back a
-// minute later. A pass that reads the calendar ends a run of locked passes, so a later lock gets
-// its six passes again. Back-to-back events keep the daemon polling meanwhile.
+// A calendar kept locked is no answer: an event in progress is not ended, the daemon tries every
+// 10 seconds for about a minute, then comes back a minute later. A pass that reads the calendar
+// ends a run of locked passes; back-to-back events keep the daemon polling meanwhile.
 TEST(LockedCalendar, ChangesNothingAndIsTriedAgainForAMinute) {
   Phone phone;
   phone.write(std::string(kBundleDirectory) + "/Mutarodh", "#!/bin/sh\n");
@@ -152,8 +148,7 @@ TEST(LockedCalendar, ChangesNothingAndIsTriedAgainForAMinute) {
   ASSERT_TRUE(eventually(30, [&] { return !loggedAt(phone.read("/daemon.log"), "Next event is in the range of 60 seconds - main thread").empty(); }));
   const size_t before = loggedAt(phone.read("/daemon.log"), retry).size();
   lock();
-  int status = -1;
-  ASSERT_TRUE(daemon->wait(60, &status)) << "gives up on the lock after a minute";
+  ASSERT_TRUE(daemon->wait(60)) << "gives up on the lock after a minute";
   sqlite3_close(writer);
   const std::string log = phone.read("/daemon.log");
   const std::vector<std::string> retries = loggedAt(log, retry), still = loggedAt(log, gaveUp);
@@ -161,7 +156,7 @@ TEST(LockedCalendar, ChangesNothingAndIsTriedAgainForAMinute) {
   ASSERT_EQ(still.size(), 1u);
   // Six passes 10 s apart on the phone's clock: each gives up on the lock once, not per query.
   EXPECT_LE(localTime(still[0]) - localTime(retries[before]), 70);
-  EXPECT_EQ(log.find("Event ended"), std::string::npos);
+  EXPECT_FALSE(contains(log, "Event ended"));
   EXPECT_EQ(phone.setting(kEventInProgress), true);
   EXPECT_GE(mutaroWakes(phone.status()), std::vector{iso8601(localTime(still[0]) + 50)});
 }

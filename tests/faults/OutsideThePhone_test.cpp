@@ -50,8 +50,7 @@ void expectUntouched(const std::vector<Decoy>& decoys) {
     bool exists = stat(decoy.target.c_str(), &info) == 0;
     EXPECT_EQ(exists, decoy.exists) << decoy.planted;
     if (!exists || !decoy.exists) continue;
-    std::ifstream in(decoy.target, std::ios::binary);
-    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == decoy.contents) << decoy.planted << " was written";
+    EXPECT_TRUE(readFile(decoy.target) == decoy.contents) << decoy.planted << " was written";
     EXPECT_EQ(info.st_mode & 07777, 0640u) << decoy.planted;
   }
 }
@@ -87,12 +86,11 @@ TEST_P(LinksInThePhone, AnEventRidesThroughAndNoFileOutsideTheRootChanges) {
 
   phone.boot(todayAt("08:59:30"), kBootSpeed);
   json s;
+  auto stamped = [](const char* key) { return [key](const json& st) { return st["settings"].contains(key); }; };
   // While silenced too: a sound written through a link is given back at the end.
-  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["settings"].contains(kUpdatedSilent); }, todayAt("09:01:30"), &s))
-      << s.dump(1);
+  EXPECT_TRUE(phone.waitFor(stamped(kUpdatedSilent), todayAt("09:01:30"), &s)) << s.dump(1);
   expectUntouched(decoys);
-  EXPECT_TRUE(phone.waitFor([](const json& st) { return st["settings"].contains(kUpdatedRevert); }, todayAt("09:04:00"), &s))
-      << s.dump(1);
+  EXPECT_TRUE(phone.waitFor(stamped(kUpdatedRevert), todayAt("09:04:00"), &s)) << s.dump(1);
   // The revert's last steps and the daemon's exit, on a clock 30 times fast.
   phone.waitFor([](const json&) { return false; }, todayAt("09:05:00"));
   phone.shutdown();

@@ -13,14 +13,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: settings-writer ID\n");
     return 2;
   }
-  const std::string id = argv[1];
-  const std::string textKey = "Writer" + id + "Text";
-  const std::string numberKey = "Writer" + id + "Number";
-  const std::string flagKey = "Writer" + id + "Flag";
+  const std::string key = std::string("Writer") + argv[1];
   for (int32_t round = 0;; ++round) {
-    updatePlistString(textKey.c_str(), ("round " + std::to_string(round)).c_str());
-    updatePlistNumber(numberKey.c_str(), round);
-    updatePlistBool(flagKey.c_str(), round % 2 == 0);
-    std::free(readPlistString(textKey.c_str()));
+    updatePlistString((key + "Text").c_str(), ("round " + std::to_string(round)).c_str());
+    updatePlistNumber((key + "Number").c_str(), round);
+    updatePlistBool((key + "Flag").c_str(), round % 2 == 0);
+    std::free(readPlistString((key + "Text").c_str()));
   }
 }

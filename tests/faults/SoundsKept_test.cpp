@@ -25,10 +25,9 @@ void expectGivenBack(const Phone& phone, const Sounds& before) {
   EXPECT_EQ(phone.setting(kEventInProgress), false);
 }
 
-// One way through an event: each step is "daemon HH:MM:SS" (a daemon run at that time),
-// "full PATH" (the disk fills up under that phone path), "free", "release" (the user taps
-// "Disable Event") or "forget" (the marker and the event state are lost, as an interrupted
-// restore used to leave them).
+// One way through an event, by steps: "daemon HH:MM:SS" (a run then), "full PATH" (the disk fills
+// under it), "free", "release" (the user taps "Disable Event") or "forget" (the marker and the
+// event state lost, as an interrupted restore used to leave them).
 struct Road {
   std::string name;
   std::vector<std::string> steps;
@@ -44,14 +43,10 @@ TEST_P(SoundsKept, AfterTheEventTheSoundsAreTheUsers) {
   for (const std::string& step : GetParam().steps) {
     std::string action = step.substr(0, step.find(' '));
     std::string argument = step.substr(action.size() + (action.size() < step.size()));
-    if (action == "daemon") {
-      ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 " + argument, 20)).exited(0)) << step;
-    }
+    if (action == "daemon") ASSERT_TRUE(phone.daemon(clockAt("2026-12-07 " + argument, 20)).exited(0)) << step;
     if (action == "full") phone.fillDisk({argument});
     if (action == "free") phone.freeDisk();
-    if (action == "release") {
-      ASSERT_TRUE(phone.run({"tap-switch", "Disable Event"}, {.clock = clockAt("2026-12-07 09:20:00", 20)}).exited(0));
-    }
+    if (action == "release") ASSERT_TRUE(phone.run({"tap-switch", "Disable Event"}, {.clock = clockAt("2026-12-07 09:20:00", 20)}).exited(0));
     if (action == "forget") {
       phone.remove(kMarkerPath);
       phone.set({{kEventInProgress, false}});

@@ -1,7 +1,6 @@
-// The system files the daemon and its switcher read (version, a sound preference file, the wake
-// schedule, the calendar), each in turn hostile while an event starts and is reverted: nothing
-// crashes or hangs, no event comes from an unreadable calendar, and an unreadable file is not
-// rewritten. Last, a device root named as hostilely as a shell could meet it.
+// Each system file the daemon and its switcher read, hostile while an event starts and is
+// reverted: nothing crashes or hangs, no event comes from an unreadable calendar, no unreadable
+// file is rewritten. Last, a device root named as hostilely as a shell could meet it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -50,8 +49,7 @@ TEST_P(BadSystemFiles, TheDaemonAndTheSwitcherRunThroughAndTheFileStaysAsItWas) 
   for (const std::vector<std::string>& line : {std::vector<std::string>{"./Mutarod"}, {"./Mutarodh", "0"}}) {
     Outcome run = phone.run(line, {.clock = clockAt("2026-12-07 09:00:05", 20)});
     EXPECT_TRUE(run.exited(0)) << line[0] << " " << run.signal << (run.timedOut ? " timed out\n" : "\n") << run.err;
-    // No event comes from a calendar that cannot be read.
-    EXPECT_FALSE(file == kCalendarDatabasePath && run.err.find("Event started") != std::string::npos) << run.err;
+    EXPECT_FALSE(file == kCalendarDatabasePath && contains(run.err, "Event started")) << run.err;
   }
   EXPECT_TRUE(phone.status().contains("wakes"));
   EXPECT_TRUE(bad.readable || phone.shape(file) == planted) << "rewritten";
@@ -60,10 +58,9 @@ TEST_P(BadSystemFiles, TheDaemonAndTheSwitcherRunThroughAndTheFileStaysAsItWas) 
 INSTANTIATE_TEST_SUITE_P(Faults, BadSystemFiles, testing::ValuesIn(rows()),
                          [](const auto& info) { return info.param.name; });
 
-// In user-profile mode the daemon and the switcher copy and delete files under the root by
-// command lines. Here the root holds a blank and shell characters, beside a folder named by its
-// first word: every path stays one word, so nothing outside the root is run, made or deleted,
-// while an event silences the phone and its end gives the sounds back.
+// In user-profile mode files under the root are copied and deleted by command lines. With a blank
+// and shell characters in the root's name, beside a folder named by its first word, nothing
+// outside the root is run, made or deleted while an event silences the phone and gives it back.
 TEST(HostileRoot, AnEventRunsInsideARootNamedWithABlankAndShellCharacters) {
   char around[] = "/tmp/mutaro-root-XXXXXX";
   ASSERT_NE(mkdtemp(around), nullptr);

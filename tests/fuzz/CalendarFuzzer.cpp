@@ -1,8 +1,6 @@
-// The daemon's calendar queries, event detection's row test and the next-wake choice, on a
-// calendar database made from the input: the system version (which names the event table),
-// the watched calendar and whether an event is in progress, then rows of events and
-// occurrences whose every column takes its type and value from the input, dates mostly near
-// now. Nothing may crash or trip the sanitizers.
+// The daemon's calendar queries, event detection and the next-wake choice on a database made
+// from the input: system version, watched calendar, event state, then rows whose every column
+// takes its type and value from the input, dates mostly near now. Nothing may crash.
 #include <sqlite3.h>
 
 #include <cstring>

@@ -1,7 +1,5 @@
-// The property-list reader on any bytes, and the settings accessors on top of it with those
-// bytes as the settings file. What the reader accepts nests no deeper than the limit (written
-// out as plain XML it passes the check again); a settings dictionary that the accessors
-// rewrite reads back; any other file is left as it was.
+// The property-list reader and the settings accessors on any bytes: what the reader accepts nests
+// no deeper than the limit; a settings dictionary rewritten reads back; any other file stays.
 #include <cstdlib>
 
 #include "platform/Foundation/PlistNesting.h"

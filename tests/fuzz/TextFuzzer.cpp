@@ -23,9 +23,7 @@ bool isUtf8(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const std::string shown = terminalText(text);
-  for (unsigned char c : shown) {
-    if (c < 0x20 || c == 0x7F) std::abort();
-  }
+  for (unsigned char c : shown) if (c < 0x20 || c == 0x7F) std::abort();
   if (!isUtf8(shown) || terminalText(shown) != shown) std::abort();
   const int width = size > 0 ? data[0] % 40 : 0;
   if (columns(clipColumns(text, width)) > width || columns(fitColumns(text, width)) != width) std::abort();

@@ -1,8 +1,6 @@
-// Linked into every test binary. libfaketime keeps a semaphore and a shared-memory segment per
-// process in /dev/shm, named by the process id, and removes them when the process exits
-// normally. A process killed with SIGKILL leaves them, and a later process that gets the same
-// id then cannot start under faketime ("sem_open: File exists"): before and after each run,
-// the segments of processes that no longer exist are removed.
+// Linked into every test binary. libfaketime's per-process semaphore and shared memory in /dev/shm
+// outlive a process killed with SIGKILL, and a later process of the same id then cannot start
+// under faketime ("sem_open: File exists"): before and after each run, stale ones are removed.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -17,9 +15,7 @@ void removeStaleFakeClockSegments() {
     for (const std::string prefix : {"sem.faketime_sem_", "faketime_shm_"}) {
       char* end = nullptr;
       long pid = name.rfind(prefix, 0) == 0 ? std::strtol(name.c_str() + prefix.size(), &end, 10) : 0;
-      if (pid > 0 && *end == '\0' && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-        std::filesystem::remove(entry.path(), error);
-      }
+      if (pid > 0 && *end == '\0' && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), error);
     }
   }
 }

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/Foundation/PropertyList.h"
@@ -139,16 +138,13 @@ void Phone::fillDisk(const std::vector<std::string>& phonePaths) const {
   write("/private/var/sim/full-disk", list);
 }
 
-void Phone::freeDisk() const { remove("/private/var/sim/full-disk"); }
-
 bool Phone::exists(const std::string& phonePath) const {
   struct stat info;
   return lstat(at(phonePath).c_str(), &info) == 0;
 }
 
 std::string Phone::read(const std::string& phonePath) const {
-  std::ifstream in(at(phonePath), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return readFile(at(phonePath));
 }
 
 void Phone::write(const std::string& phonePath, const std::string& contents) const {
@@ -185,30 +181,19 @@ void Phone::moveTo(const std::string& root) {
   setenv("PATH", (at("/usr/bin") + ":" + hostPath_).c_str(), 1);
 }
 
-std::unique_ptr<NSMutableDictionary> Phone::plist(const std::string& phonePath) const {
-  return NSMutableDictionary::initWithContentsOfFile(phonePath);
-}
-
 void Phone::writePlist(const std::string& phonePath, const NSMutableDictionary& values) const {
   fs::create_directories(fs::path(at(phonePath)).parent_path());
   if (!values.writeToFileAtomically(phonePath)) throw std::runtime_error("cannot write " + phonePath);
 }
 
-json Phone::setting(const std::string& key) const { return status()["settings"].value(key, json()); }
-
 void Phone::set(const json& values) const {
   auto settings = plist(kSettingsPath);
   if (!settings) throw std::runtime_error("the settings file is not a dictionary");
   for (const auto& [key, value] : values.items()) {
-    if (value.is_boolean()) {
-      settings->setBool(key.c_str(), value.get<bool>());
-    } else if (value.is_number_integer()) {
-      settings->setInt(key.c_str(), value.get<int32_t>());
-    } else if (value.is_string()) {
-      settings->setString(key.c_str(), value.get<std::string>());
-    } else {
-      settings->removeObjectForKey(key.c_str());
-    }
+    if (value.is_boolean()) settings->setBool(key.c_str(), value.get<bool>());
+    else if (value.is_number_integer()) settings->setInt(key.c_str(), value.get<int32_t>());
+    else if (value.is_string()) settings->setString(key.c_str(), value.get<std::string>());
+    else settings->removeObjectForKey(key.c_str());
   }
   writePlist(kSettingsPath, *settings);
 }
@@ -248,8 +233,7 @@ void Phone::sql(const std::string& statements, long long* insertedRow) const {
   if (result != SQLITE_OK) throw std::runtime_error(error + ": " + statements.substr(0, 200));
 }
 
-// "./Name" runs from the application bundle, a bare name from build/bin; the device root and the
-// phone's tools are passed on (unless the test gives a PATH of its own).
+// The device root and the phone's tools are passed on (the tools unless the test gives a PATH).
 std::vector<std::string> Phone::onPhone(const std::vector<std::string>& argv, RunOptions* options) const {
   std::vector<std::string> line = argv;
   if (line[0].rfind("./", 0) == 0) {
@@ -291,12 +275,9 @@ Sounds Phone::sounds(const json* status) const {
 
 std::vector<std::string> Phone::daemonStarts() const {
   std::vector<std::string> triggers;
-  std::istringstream records(read("/private/var/sim/daemon-starts"));
-  for (std::string record; std::getline(records, record);) triggers.push_back(record.substr(record.find('\t') + 1));
+  for (const std::string& record : linesOf(read("/private/var/sim/daemon-starts"))) triggers.push_back(record.substr(record.find('\t') + 1));
   return triggers;
 }
-
-std::string Phone::log() const { return read("/private/var/log/syslog"); }
 
 int Phone::count(const std::string& message) const {
   std::vector<std::string> messages = logMessages(log());
@@ -309,10 +290,8 @@ void Phone::boot(time_t phoneTime, int speed) {
   bootRealTime_ = realSeconds();
   bootClockOffset_ = static_cast<long>(phoneTime - time(nullptr));
   writeClockFile();
-  // Through faketime's wrapper, whose shared memory gives every process of the phone one clock
-  // (a clock set for each process would start anew with each program the phone starts). The
-  // setting itself comes from a file read at every clock reading, so that setClock() can move
-  // the clock of the running phone; the wrapper's own setting would take precedence over it.
+  // Under faketime's wrapper, whose shared memory gives all the phone's processes one clock; the
+  // setting comes from a file read at every reading (not the wrapper's), so setClock() can move it.
   booted_ = start({"/usr/bin/faketime", "-f", clock(), "/usr/bin/env", "-u", "FAKETIME", builtProgram("phonesim"), "boot", root_},
                   {.environment = {{"FAKETIME_TIMESTAMP_FILE", at("/boot.clock")}, {"FAKETIME_NO_CACHE", "1"}}}, at("/boot.out"));
 }
@@ -324,17 +303,15 @@ void Phone::setClock(time_t phoneTime) {
   writeClockFile();
 }
 
-// The booted phone's processes count the speed from the wrapper's start, so their offset is
-// the one taken at boot, moved by every setting of the clock since. Replaced whole, so that no
-// process reads half a setting.
+// The offset taken at boot, moved by every setClock() since (the speed counts from the wrapper's
+// start); replaced whole, so that no process reads half a setting.
 void Phone::writeClockFile() const {
   write("/boot.clock.new", (bootClockOffset_ >= 0 ? "+" : "") + std::to_string(bootClockOffset_) + " x" +
                                std::to_string(speed_) + "\n");
   fs::rename(at("/boot.clock.new"), at("/boot.clock"));
 }
 
-// An offset from the real clock: libfaketime applies the speed from the start of the process
-// (or, under its wrapper, of the wrapper), which is now.
+// An offset from the real clock: libfaketime applies the speed from the process's start, now.
 std::string Phone::clock() const {
   long offset = static_cast<long>(now() - time(nullptr));
   return (offset >= 0 ? "+" : "") + std::to_string(offset) + " x" + std::to_string(speed_);
@@ -365,8 +342,7 @@ bool Phone::waitFor(const std::function<bool(const json&)>& condition, time_t de
 
 std::vector<std::string> logMessages(const std::string& log, const std::string& program) {
   std::vector<std::string> messages;
-  std::istringstream lines(log);
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string& line : linesOf(log)) {
     size_t process = program.empty() ? 23 : line.find(" " + program + "[");
     size_t end = line.find("] ", process);
     if (process == std::string::npos || end == std::string::npos) continue;
@@ -375,16 +351,17 @@ std::vector<std::string> logMessages(const std::string& log, const std::string& 
   return messages;
 }
 
-bool silenced(const json& status) {
+static bool showsImage(const json& status) {
   json images = status.value("statusBarImages", json::array());
-  return status.value("eventInProgress", json()) == true && status.value("marker", false) &&
-         std::find(images.begin(), images.end(), "Mutaro") != images.end();
+  return std::find(images.begin(), images.end(), "Mutaro") != images.end();
+}
+
+bool silenced(const json& status) {
+  return status.value("eventInProgress", json()) == true && status.value("marker", false) && showsImage(status);
 }
 
 bool released(const json& status) {
-  json images = status.value("statusBarImages", json::array());
-  return status.value("eventInProgress", json()) == false && !status.value("marker", true) &&
-         std::find(images.begin(), images.end(), "Mutaro") == images.end();
+  return status.value("eventInProgress", json()) == false && !status.value("marker", true) && !showsImage(status);
 }
 
 std::vector<std::string> mutaroWakes(const json& status) {

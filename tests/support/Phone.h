@@ -1,9 +1,6 @@
 #pragma once
-// The simulated phone every test uses: a phone laid out by `phonesim init` in a temporary
-// device root (set as MUTARO_DEVICE_ROOT of the test process while it lives), its files,
-// settings and calendar, the deliverables run on it as the phone runs them under a fixed or
-// sped-up faketime clock, its state as `phonesim status` reports it, and, booted, the whole
-// phone on a sped-up clock.
+// The simulated phone every test uses: `phonesim init` in a temporary device root (the test
+// process's MUTARO_DEVICE_ROOT while it lives), its files, its programs run under faketime, booted.
 #include <sys/stat.h>
 
 #include <ctime>
@@ -33,10 +30,8 @@ constexpr const char* kTestTimeZone = "Europe/Berlin";
 time_t localTime(const std::string& text);
 // The same for "HH:MM:SS" on 2026-12-07, the day the booted-phone tests play in.
 inline time_t todayAt(const char* time) { return localTime(std::string("2026-12-07 ") + time); }
-// Booted phones run 30 times fast: an event of two minutes takes four seconds, and the phone's
-// steps stay well inside the daemon's 60-second window.
+// Booted phones run 30 times fast: a two-minute event takes four seconds.
 constexpr int kBootSpeed = 30;
-// The switcher's first log line.
 constexpr const char* kSwitcherBanner = "(((((((((((((((((((((( mutarodh ))))))))))))))))))";
 // A built program of build/bin.
 std::string builtProgram(const std::string& name);
@@ -53,8 +48,7 @@ struct Event {
   std::vector<time_t> occurrences = {};  // rows of OccurrenceCache, by start
 };
 
-// What the user hears: the system preference files' values, the two system sound files and the
-// volume. Equal snapshots sound the same.
+// What the user hears: the system preference files' values, the two sound files, the volume.
 struct Sounds {
   std::map<std::string, std::string> preferences;  // file -> its values as XML
   std::string smsTone;
@@ -69,13 +63,11 @@ std::string randomBytes(size_t size, unsigned seed);
 // A property list's values as XML: equal exactly when the values are, whatever the file's form.
 std::string valuesOf(const NSMutableDictionary& values);
 
-// `depth` arrays inside one another as a property list, XML or binary; in binary each array
-// holds the next one `width` times (shared).
+// `depth` nested arrays as an XML or binary property list (binary: each holds the next `width` times).
 std::string nestedPropertyList(int depth, bool binary, int width = 1);
 
-// Files a reader cannot take whole (empty, truncated, noise, broken binary, another root
-// type, 200,000 deep XML, 100,000 deep binary, 10 MB, FIFO, folder, dangling link) and one it
-// can, `wrongTypes`: the right shape, the wrong value types.
+// Files a reader cannot take whole (broken, too deep, too big, no regular file) and one it can,
+// `wrongTypes`: the right shape, the wrong value types.
 struct BadFile {
   std::string name;
   std::string contents;
@@ -96,7 +88,6 @@ class Phone {
   const std::string& root() const { return root_; }
   std::string at(const std::string& phonePath) const { return root_ + phonePath; }
 
-  // Files, by phone path.
   bool exists(const std::string& phonePath) const;
   std::string read(const std::string& phonePath) const;  // "" when missing
   void write(const std::string& phonePath, const std::string& contents) const;
@@ -107,22 +98,22 @@ class Phone {
   // Moves the whole phone to another device root (`phonesim init` lays out only plain names).
   void moveTo(const std::string& root);
   // A property list file; null when it cannot be read as a dictionary.
-  std::unique_ptr<NSMutableDictionary> plist(const std::string& phonePath) const;
+  std::unique_ptr<NSMutableDictionary> plist(const std::string& phonePath) const {
+    return NSMutableDictionary::initWithContentsOfFile(phonePath);
+  }
   void writePlist(const std::string& phonePath, const NSMutableDictionary& values) const;
 
   // The settings file, read and written directly. A key's value as JSON, null when absent.
-  json setting(const std::string& key) const;
+  json setting(const std::string& key) const { return status()["settings"].value(key, json()); }
   // Sets keys (booleans, integers, strings); null removes one.
   void set(const json& values) const;
   // Copies the system's sounds into the saved-copy keys, as the daemon does at an event start.
   void saveSounds() const;
 
-  // The calendar database.
   long long addEvent(const Event& event) const;  // the event's row id
   void sql(const std::string& statements, long long* insertedRow = nullptr) const;
 
-  // Runs a program on the phone as the phone runs it: "./Name" from the application bundle,
-  // any other name from build/bin; the device root is passed on.
+  // Runs "./Name" from the application bundle, any other name from build/bin, on this phone.
   Outcome run(const std::vector<std::string>& argv, RunOptions options = {}) const;
   std::unique_ptr<Process> start(const std::vector<std::string>& argv, RunOptions options,
                                  const std::string& outputPath) const;
@@ -131,25 +122,22 @@ class Phone {
     return run({"./Mutarodh", argument}, {.clock = clock});
   }
 
-  // A full disk for the phone's programs: writes of data under these phone paths fail with
-  // ENOSPC until freeDisk(), in programs running and started alike. Empty files can still be
-  // made. The phone's own state, its log and its volume, stay writable.
+  // Writes of data under these phone paths fail with ENOSPC in the phone's programs until
+  // freeDisk(); empty files, the phone's log and its volume stay writable.
   void fillDisk(const std::vector<std::string>& phonePaths = {"/private/var/mobile", "/System"}) const;
-  void freeDisk() const;
+  void freeDisk() const { remove("/private/var/sim/full-disk"); }
 
   // The phone's state: `phonesim status --json`.
   json status() const;
   // The volume taken from `status` when given, else from a new one.
   Sounds sounds(const json* status = nullptr) const;
-  // What started the booted phone's daemon, one entry per start, in order ("load", "wake",
-  // "path" or the notification's name), as the launcher records them.
+  // What started the booted phone's daemon, per start: "load", "wake", "path" or a notification.
   std::vector<std::string> daemonStarts() const;
   // The phone's system log, and how many of its lines end in "] `message`".
-  std::string log() const;
+  std::string log() const { return read("/private/var/log/syslog"); }
   int count(const std::string& message) const;
 
-  // Boots the phone (`phonesim boot`) with its clock at `phoneTime`, `speed` times faster than
-  // the real one, until shutdown().
+  // `phonesim boot` with the clock at `phoneTime`, `speed` times fast, until shutdown().
   void boot(time_t phoneTime, int speed);
   void shutdown();
   // Sets the booted phone's wall clock, as a user setting the time does; it runs on from there.
@@ -172,8 +160,7 @@ class Phone {
   int speed_ = 1;
 };
 
-// The messages a program ("": every program) logged, in order, without time, process and the
-// lock lines.
+// The messages a program ("": every program) logged, in order, without stamps and lock lines.
 std::vector<std::string> logMessages(const std::string& log, const std::string& program = "");
 
 // Facts of the state that the booted-phone tests wait for.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -20,11 +21,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The test's environment without its own clock, plus the program's clock and extras.
 std::vector<std::string> childEnvironment(const RunOptions& options) {
@@ -71,8 +67,7 @@ pid_t spawn(const std::vector<std::string>& argv, const RunOptions& options, int
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     setpgid(0, 0);
-    int in = open("/dev/null", O_RDONLY);
-    dup2(in, STDIN_FILENO);
+    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
@@ -85,8 +80,7 @@ pid_t spawn(const std::vector<std::string>& argv, const RunOptions& options, int
 
 void killGroup(pid_t leader) {
   kill(-leader, SIGKILL);
-  while (waitpid(-leader, nullptr, 0) > 0) {
-  }
+  while (waitpid(-leader, nullptr, 0) > 0) continue;
 }
 
 }  // namespace
@@ -107,8 +101,8 @@ Outcome runProgram(const std::vector<std::string>& argv, const RunOptions& optio
     if (!outcome.timedOut && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
     if (!outcome.timedOut && WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
   }
-  outcome.out = contents(out);
-  outcome.err = contents(err);
+  outcome.out = readFile(out);
+  outcome.err = readFile(err);
   std::filesystem::remove_all(directory);
   return outcome;
 }
@@ -123,13 +117,8 @@ Process::Process(const std::vector<std::string>& argv, const RunOptions& options
   if (error != output) close(error);
 }
 
-Process::~Process() {
-  if (!reaped_) {
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  killGroup(pid_);
-}
+// The group's wait reaps the leader too.
+Process::~Process() { killGroup(pid_); }
 
 void Process::signal(int number) const { kill(pid_, number); }
 
@@ -162,4 +151,16 @@ bool eventually(double seconds, const std::function<bool()>& condition) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return condition();
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }

@@ -59,3 +59,8 @@ class Process {
 
 // Polls `condition` every few milliseconds for at most `seconds` of real time.
 bool eventually(double seconds, const std::function<bool()>& condition);
+
+// A file's bytes, "" when it cannot be read; a text's lines; whether a text holds a part.
+std::string readFile(const std::string& path);
+std::vector<std::string> linesOf(const std::string& text);
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

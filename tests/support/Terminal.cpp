@@ -4,8 +4,7 @@
 
 #include "tests/support/Process.h"
 
-Terminal::Terminal(const std::string& command, int columns, int rows)
-    : server_("mutaro-test-" + std::to_string(getpid())) {
+Terminal::Terminal(const std::string& command, int columns, int rows) : server_("mutaro-test-" + std::to_string(getpid())) {
   tmux("new-session -d -s app -x " + std::to_string(columns) + " -y " + std::to_string(rows) +
        " -e LANG=C.UTF-8 -e LC_ALL=C.UTF-8 '" + command + "'");
 }
@@ -13,8 +12,7 @@ Terminal::Terminal(const std::string& command, int columns, int rows)
 Terminal::~Terminal() { tmux("kill-server"); }
 
 std::string Terminal::tmux(const std::string& arguments) const {
-  return runProgram({"/bin/sh", "-c", "env -u TMUX LC_ALL=C.UTF-8 tmux -L " + server_ + " -f /dev/null -u " + arguments})
-      .out;
+  return runProgram({"/bin/sh", "-c", "env -u TMUX LC_ALL=C.UTF-8 tmux -L " + server_ + " -f /dev/null -u " + arguments}).out;
 }
 
 std::string Terminal::screen() const { return tmux("capture-pane -p -t app"); }
@@ -25,14 +23,9 @@ void Terminal::resize(int columns, int rows) const {
   tmux("resize-window -t app -x " + std::to_string(columns) + " -y " + std::to_string(rows));
 }
 
-bool Terminal::running() const { return tmux("has-session -t app && echo yes") == "yes\n"; }
-
 std::string Terminal::waitFor(const std::string& text) const {
   std::string shown;
-  eventually(10, [&] {
-    shown = screen();
-    return shown.find(text) != std::string::npos;
-  });
+  eventually(10, [&] { return contains(shown = screen(), text); });
   return shown;
 }
 

@@ -13,7 +13,6 @@ class Terminal {
   std::string screen() const;
   void keys(const std::string& keys) const;  // tmux key names, separated by blanks
   void resize(int columns, int rows) const;
-  bool running() const;
   // The screen once it shows `text`, or as it is after 10 seconds.
   std::string waitFor(const std::string& text) const;
 
