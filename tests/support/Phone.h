@@ -136,13 +136,15 @@ class Phone {
   // made. The phone's own state, its log and its volume, stay writable.
   void fillDisk(const std::vector<std::string>& phonePaths = {"/private/var/mobile", "/System"}) const;
   void freeDisk() const;
+  // The phone's programs of this name that run now, by the bundle they run in.
+  std::vector<pid_t> running(const std::string& name) const;
 
   // The phone's state: `phonesim status --json`.
   json status() const;
   // The volume taken from `status` when given, else from a new one.
   Sounds sounds(const json* status = nullptr) const;
   // What started the booted phone's daemon, one entry per start, in order ("load", "wake",
-  // "path" or the notification's name), as the launcher records them.
+  // "path", "keepalive" or the notification's name), as the launcher records them.
   std::vector<std::string> daemonStarts() const;
   // The phone's system log, and how many of its lines end in "] `message`".
   std::string log() const;
