@@ -132,13 +132,6 @@ bool giveBackProfileSounds(bool steps) {
   return copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
 }
 
-// A user-profile silence swaps the sound behaviour table, whatever its switches: while the table
-// holds the replacement, such a silence is still applied.
-bool profileSilenceApplied() {
-  return holdsReplacement(kSoundBehaviourPath, kVibrateSoundBehaviourPath) ||
-         holdsReplacement(kSmsTonePath, kSilentSmsTonePath);
-}
-
 // Nothing of this mode lives in a file: the marker goes at once, unless the silence was applied
 // in user-profile mode (the mode changed since) and not all it took could be given back.
 void revertSilentPhone() {
