@@ -137,7 +137,13 @@ void play(Soak& soak, const Action& action) {
       break;
     }
     case ActionKind::KillApplication: {
-      bool inEvent = settingOf(phone.status(), kEventInProgress) == true;
+      json now = phone.status();
+      // The tap would turn "Disable Event" off again and undo a release under way.
+      if (settingOf(now, kDisableEventSwitch) == true) {
+        p.outcome = "Disable Event already on";
+        break;
+      }
+      bool inEvent = settingOf(now, kEventInProgress) == true;
       auto application = phone.start({"tap-switch", "Disable Event"}, {.clock = phone.clock()}, phone.at("/soak-application.out"));
       usleep(static_cast<useconds_t>(action.value) * 1000 / kSpeed);
       // Once ended and reaped, its id may be another process's: it is not signalled then.
