@@ -81,6 +81,7 @@ const char* actionName(ActionKind kind) {
     case ActionKind::KillSwitcher: return "SIGKILL of the switcher";
     case ActionKind::KillApplication: return "SIGKILL of the application during its restore";
     case ActionKind::LockCalendar: return "calendar locked";
+    case ActionKind::FullDisk: return "disk full";
     case ActionKind::ClockShift: return "clock set an hour forward or back";
   }
   return "?";
@@ -166,6 +167,10 @@ Plan makePlan(int days, unsigned seed, const std::vector<ActionKind>& kinds) {
         case ActionKind::LockCalendar:
           action.at = boundary - draw.between(0, 20);
           action.until = action.at + draw.between(30, 120);
+          break;
+        case ActionKind::FullDisk:
+          action.at = boundary - draw.between(0, 5);
+          action.until = action.at + 30;
           break;
         case ActionKind::ClockShift:
           shift = true;

@@ -27,6 +27,7 @@ enum class ActionKind {
   KillSwitcher,
   KillApplication,        // "Disable Event" tapped and the application killed `value` ms later
   LockCalendar,           // the calendar database locked from `at` to `until`
+  FullDisk,               // the phone's disk full from `at` to `until`
   ClockShift,             // the clock set `value` seconds forward or back, from `at` or to `until`
 };
 const char* actionName(ActionKind kind);

@@ -13,7 +13,7 @@ const std::vector<ActionKind> kAll = {
     ActionKind::DisableEvent, ActionKind::DisableDuringSwitcher, ActionKind::EnabledOff,
     ActionKind::WatchCalendar, ActionKind::SwitchMode, ActionKind::KillDaemon,
     ActionKind::KillSwitcher, ActionKind::KillApplication, ActionKind::LockCalendar,
-    ActionKind::ClockShift};
+    ActionKind::FullDisk, ActionKind::ClockShift};
 
 std::string fingerprint(const Plan& plan) {
   std::string text;

@@ -30,7 +30,7 @@ const std::vector<ActionKind> kEveryAction = {
     ActionKind::DisableEvent, ActionKind::DisableDuringSwitcher, ActionKind::EnabledOff,
     ActionKind::WatchCalendar, ActionKind::SwitchMode, ActionKind::KillDaemon,
     ActionKind::KillSwitcher, ActionKind::KillApplication, ActionKind::LockCalendar,
-    ActionKind::ClockShift};
+    ActionKind::FullDisk, ActionKind::ClockShift};
 
 struct Soak {
   explicit Soak(const Plan& plan) : plan(plan), spans(qualifyingSpans(plan)) {}
@@ -53,21 +53,6 @@ json settingOf(const json& status, const char* key) { return status.value("setti
 bool silencedSounds(const Sounds& now, const Sounds& own) {
   return now.volume == 0 || now.preferences != own.preferences || now.smsTone != own.smsTone ||
          now.soundBehaviour != own.soundBehaviour;
-}
-
-// The phone's programs of this name that run now, by the bundle they run in.
-std::vector<pid_t> running(const Phone& phone, const std::string& name) {
-  std::vector<pid_t> pids;
-  std::error_code error;
-  fs::path bundle = fs::weakly_canonical(phone.at(kBundleDirectory), error);
-  for (const auto& entry : fs::directory_iterator("/proc", error)) {
-    std::string pid = entry.path().filename();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string comm;
-    std::getline(std::ifstream(entry.path() / "comm"), comm);
-    if (comm == name && fs::read_symlink(entry.path() / "cwd", error) == bundle) pids.push_back(std::stoi(pid));
-  }
-  return pids;
 }
 
 bool tap(const Phone& phone, const char* title) {
@@ -145,14 +130,20 @@ void play(Soak& soak, const Action& action) {
       break;
     case ActionKind::KillDaemon:
     case ActionKind::KillSwitcher: {
-      std::vector<pid_t> pids = running(phone, action.kind == ActionKind::KillDaemon ? "Mutarod" : "Mutarodh");
+      std::vector<pid_t> pids = phone.running(action.kind == ActionKind::KillDaemon ? "Mutarod" : "Mutarodh");
       for (pid_t pid : pids) kill(pid, SIGKILL);
       p.tookEffect = !pids.empty();
       p.outcome = pids.empty() ? "none running" : "killed " + std::to_string(pids.size());
       break;
     }
     case ActionKind::KillApplication: {
-      bool inEvent = settingOf(phone.status(), kEventInProgress) == true;
+      json now = phone.status();
+      // The tap would turn "Disable Event" off again and undo a release under way.
+      if (settingOf(now, kDisableEventSwitch) == true) {
+        p.outcome = "Disable Event already on";
+        break;
+      }
+      bool inEvent = settingOf(now, kEventInProgress) == true;
       auto application = phone.start({"tap-switch", "Disable Event"}, {.clock = phone.clock()}, phone.at("/soak-application.out"));
       usleep(static_cast<useconds_t>(action.value) * 1000 / kSpeed);
       // Once ended and reaped, its id may be another process's: it is not signalled then.
@@ -175,6 +166,12 @@ void play(Soak& soak, const Action& action) {
                               }});
       break;
     }
+    case ActionKind::FullDisk:
+      phone.fillDisk();
+      p.tookEffect = true;
+      p.outcome = "full for " + std::to_string(action.until - action.at) + " s";
+      soak.pending.push_back({action.until, [&soak] { soak.phone.freeDisk(); }});
+      break;
     case ActionKind::ClockShift:
       phone.setClock(phone.now() + action.value);
       p.tookEffect = true;
@@ -211,7 +208,7 @@ void checkQuiet(Soak& soak, int day) {
   Phone& phone = soak.phone;
   time_t deadline = phone.now() + 300;
   while (phone.now() < deadline &&
-         (!running(phone, "Mutarod").empty() || !running(phone, "Mutarodh").empty() || soak.seen.back().assertion)) {
+         (!phone.running("Mutarod").empty() || !phone.running("Mutarodh").empty() || soak.seen.back().assertion)) {
     observe(soak);
   }
   json status = phone.status();

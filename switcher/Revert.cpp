@@ -76,25 +76,17 @@ void restoreInt(NSMutableDictionary* preferences, const char* savedKey, const ch
   if (readPlistNumber(savedKey, &saved) && preferences != nullptr) preferences->setInt(key, saved);
 }
 
-// Nothing of this mode lives in a file: the marker goes at once.
-void revertSilentPhone() {
-  settleMarker(true);
-  sendRingerState(kRingerOn);
-  runShellCommand(killMediaServerCommand());
-  sleep(2);
-  restoreVolume();
-  closingSteps();
-  NSLog("Profiles are disabled");
-}
-
-void revertUserProfile() {
-  NSLog("User profile");
+// The saved copies back into the four preference files, and the two swapped files back from their
+// backups; true when every file is back. `steps` logs the steps, as the user-profile revert does.
+bool giveBackProfileSounds(bool steps) {
   // A file that cannot be read is neither changed nor written; its keys are still announced.
   auto springBoard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
-  NSLog("Setting Ringtone");
+  if (steps) NSLog("Setting Ringtone");
   if (char* ringtone = readPlistString(kSavedRingtone)) {
-    NSLog("Revert Ringtone");
-    NSLog("%s", ringtone);
+    if (steps) {
+      NSLog("Revert Ringtone");
+      NSLog("%s", ringtone);
+    }
     if (springBoard) springBoard->setString(kRingtoneKey, ringtone);
     std::free(ringtone);
   }
@@ -133,12 +125,28 @@ void revertUserProfile() {
   phone.reset();
   mail.reset();
   sounds.reset();
-  NSLog("Reverting sounds back to original");
+  if (steps) NSLog("Reverting sounds back to original");
 
   // Both files go back whatever the switches were during the silence.
   back = copyBack(kSoundBehaviourBackupPath, kSoundBehaviourPath) && back;
-  back = copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
-  settleMarker(back);
+  return copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
+}
+
+// Nothing of this mode lives in a file: the marker goes at once, unless the silence was applied
+// in user-profile mode (the mode changed since) and not all it took could be given back.
+void revertSilentPhone() {
+  settleMarker(!profileSilenceApplied() || giveBackProfileSounds(false));
+  sendRingerState(kRingerOn);
+  runShellCommand(killMediaServerCommand());
+  sleep(2);
+  restoreVolume();
+  closingSteps();
+  NSLog("Profiles are disabled");
+}
+
+void revertUserProfile() {
+  NSLog("User profile");
+  settleMarker(giveBackProfileSounds(true));
   runShellCommand(killMediaServerCommand());
   sleep(2);
   restoreVolume();

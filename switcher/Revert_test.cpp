@@ -110,6 +110,22 @@ TEST(Revert, FollowsTheModeAtRevertTimeNotAtSilenceTime) {
   EXPECT_EQ(status["volume"], 1.0);
 }
 
+// The other way round: the silent-phone revert's steps, and all a user-profile silence took.
+TEST(Revert, InSilentPhoneModeAUserProfileSilenceStillGivesItsSoundsBack) {
+  Phone phone;
+  phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}, {kSMSSwitch, false}, {kKeyboardSwitch, false}});
+  AVController::avController()->setVolume(0.6f);
+  phone.saveSounds();
+  const Sounds before = phone.sounds();
+  phone.switcher("1");
+  phone.set({{kEnableProfilesSwitch, false}});
+
+  Outcome run = phone.switcher("0");
+  EXPECT_EQ(logMessages(run.err, "Mutarodh"), (Messages{kSwitcherBanner, "Profiles are disabled", "Reverted"}));
+  EXPECT_EQ(phone.sounds(), before);
+  EXPECT_FALSE(phone.status()["marker"]);
+}
+
 TEST(Revert, AVolumeThatIsNotANumberIsZeroAndANonAsciiRingtoneIsNotRestored) {
   Phone phone;
   phone.set({{kEnableProfilesSwitch, true}, {kRingtoneSwitch, false}});

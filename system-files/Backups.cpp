@@ -6,6 +6,7 @@
 
 #include "platform/Foundation/DevicePath.h"
 #include "platform/Foundation/PropertyList.h"
+#include "system-files/SystemFiles.h"
 
 namespace {
 
@@ -27,4 +28,9 @@ bool backupIsBack(const char* systemPath, const char* backupPath) {
 
 bool holdsReplacement(const char* systemPath, const char* replacementPath) {
   return sameContents(systemPath, replacementPath);
+}
+
+bool profileSilenceApplied() {
+  return holdsReplacement(kSoundBehaviourPath, kVibrateSoundBehaviourPath) ||
+         holdsReplacement(kSmsTonePath, kSilentSmsTonePath);
 }

@@ -8,3 +8,7 @@ bool backupIsBack(const char* systemPath, const char* backupPath);
 
 // True when the system file holds the bundle's replacement, byte for byte.
 bool holdsReplacement(const char* systemPath, const char* replacementPath);
+
+// True while a user-profile silence is applied: it swaps the sound behaviour table whatever its
+// switches, the SMS tone when that switch is off.
+bool profileSilenceApplied();

@@ -104,25 +104,18 @@ bool copyBack(const char* systemFile, const char* backup) {
   return backupIsBack(systemFile, backup);
 }
 
-// Each mode answers whether every file it gives back is back. Nothing of the silent-phone
-// mode lives in a file: the marker goes at once.
-bool silentPhoneMode() {
-  settleMarker(true);
-  sendRingerState(1);
-  run("killall mediaserverd");
-  sleep(2);
-  restoreVolume();
-  closingSteps();
-  NSLog("Profiles are disabled");
-  return true;
-}
-
-bool userProfileMode() {
+// Binds the announcer of preference changes; false without the library that has it.
+bool bindAnnouncer() {
   void* library = loadGraphicsServices();
   if (!library) return false;
   GSSendAppPreferencesChanged = lookupGSSendAppPreferencesChanged(library);
-  NSLog("Revert to original");
+  return true;
+}
 
+// The saved copies back into the four preference files and the two swapped files back from
+// their backups; true when every file is back. `steps` logs the steps, as the user-profile
+// mode does.
+bool giveBackProfileSounds(bool steps) {
   auto springboard = NSMutableDictionary::initWithContentsOfFile(kSpringBoardPreferencesPath);
   restoreString(springboard.get(), kSavedRingtone, "ringtone");
   restoreNumber(springboard.get(), kSavedRingVibrate, "ring-vibrate");
@@ -155,10 +148,31 @@ bool userProfileMode() {
   phone.reset();
   mail.reset();
   sounds.reset();
-  NSLog("Reverting sounds back to original");
+  if (steps) NSLog("Reverting sounds back to original");
 
   back = copyBack(kSoundBehaviourPath, kSoundBehaviourBackupPath) && back;
-  back = copyBack(kSmsTonePath, kSmsToneBackupPath) && back;
+  return copyBack(kSmsTonePath, kSmsToneBackupPath) && back;
+}
+
+// Each mode answers whether every file it gives back is back. Nothing of the silent-phone
+// mode lives in a file: the marker goes at once, unless a user-profile silence is applied (the
+// mode changed since) and not all it took could be given back.
+bool silentPhoneMode() {
+  bool back = !profileSilenceApplied() || (bindAnnouncer() && giveBackProfileSounds(false));
+  settleMarker(back);
+  sendRingerState(1);
+  run("killall mediaserverd");
+  sleep(2);
+  restoreVolume();
+  closingSteps();
+  NSLog("Profiles are disabled");
+  return back;
+}
+
+bool userProfileMode() {
+  if (!bindAnnouncer()) return false;
+  NSLog("Revert to original");
+  bool back = giveBackProfileSounds(true);
   settleMarker(back);
   run("killall mediaserverd");
   sleep(1);

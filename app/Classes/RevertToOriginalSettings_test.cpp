@@ -87,6 +87,18 @@ TEST(ApplicationRestore, TheSilentPhoneModeHeldInMemoryTurnsTheRingerOn) {
   EXPECT_FALSE(contains(output, "Revert to original"));
 }
 
+// The mode changed since the silence: the silent-phone restore gives back the files it left too.
+TEST(ApplicationRestore, TheSilentPhoneModeAlsoGivesBackAUserProfileSilence) {
+  if (rerunOnFastClock(kSpeed)) return;
+  Phone phone;
+  const Sounds before = phone.sounds();
+  silence(phone, true);
+  std::string output;
+  EXPECT_TRUE(restore(false, &output) > 0 && contains(output, "] Profiles are disabled\n")) << output;
+  EXPECT_EQ(phone.sounds(), before);
+  EXPECT_FALSE(phone.exists(kMarkerPath));
+}
+
 // Nothing given back: the marker stays, for a later revert to finish the restore.
 TEST(ApplicationRestore, WithoutGraphicsServicesTheUserProfileRestoreStopsAndKeepsTheMarker) {
   Phone phone;

@@ -86,5 +86,12 @@ std::optional<LaunchJob> readLaunchJob(const std::string& phonePath, std::string
     plist_get_uint_val(throttle, &seconds);
     parsed.throttleInterval = static_cast<int>(std::min<uint64_t>(seconds, 86400));
   }
+  plist_t keepAlive = plist_dict_get_item(job, "KeepAlive");
+  if (keepAlive != nullptr && plist_get_node_type(keepAlive) == PLIST_DICT) {
+    plist_t successfulExit = plist_dict_get_item(keepAlive, "SuccessfulExit");
+    uint8_t value = 1;
+    if (successfulExit != nullptr && plist_get_node_type(successfulExit) == PLIST_BOOLEAN) plist_get_bool_val(successfulExit, &value);
+    parsed.restartUnlessSuccessful = value == 0;
+  }
   return parsed;
 }

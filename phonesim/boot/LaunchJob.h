@@ -20,6 +20,9 @@ struct LaunchJob {
   std::vector<std::string> watchPaths;     // phone paths
   std::vector<std::string> notifications;  // names that start the job when posted
   int throttleInterval = 10;               // seconds between two starts at least
+  // KeepAlive = { SuccessfulExit = false; }: started again when it ends by a signal or with a
+  // status other than 0.
+  bool restartUnlessSuccessful = false;
 };
 
 // The job at `phonePath`; nothing, with `error` filled, when it cannot be read or names no

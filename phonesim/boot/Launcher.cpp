@@ -65,11 +65,14 @@ void waitForNextPoll() {
   nanosleep(&wait, nullptr);
 }
 
-// Reaps what has ended in the daemons' groups, and forgets the groups that are gone.
-void reapGroups(std::vector<pid_t>* groups) {
-  std::erase_if(*groups, [](pid_t group) {
+// Reaps what has ended in the daemons' groups, and forgets the groups that are gone. The
+// daemon's own wait status goes to *daemonStatus.
+void reapGroups(std::vector<pid_t>* groups, pid_t daemon, int* daemonStatus) {
+  std::erase_if(*groups, [&](pid_t group) {
     pid_t ended;
-    while ((ended = waitpid(-group, nullptr, WNOHANG)) > 0) {
+    int status = 0;
+    while ((ended = waitpid(-group, &status, WNOHANG)) > 0) {
+      if (ended == daemon) *daemonStatus = status;
     }
     return ended < 0 && errno == ECHILD;  // none of the group is left
   });
@@ -169,8 +172,14 @@ void runLauncher(const std::string& root, const volatile std::sig_atomic_t* stop
 
   std::vector<pid_t> groups;  // the daemons' process groups, which may outlive their daemon
   while (!*stop && job) {
-    reapGroups(&groups);
-    if (daemon > 0 && kill(daemon, 0) != 0) daemon = -1;
+    int daemonStatus = 0;
+    reapGroups(&groups, daemon, &daemonStatus);
+    // Until reaped the daemon stays, a zombie, and kill() finds it.
+    if (daemon > 0 && kill(daemon, 0) != 0) {
+      daemon = -1;
+      bool successful = WIFEXITED(daemonStatus) && WEXITSTATUS(daemonStatus) == 0;
+      if (job->restartUnlessSuccessful && !successful && trigger.empty()) trigger = "keepalive";
+    }
 
     if (clockStep(&clock)) {
       // The platform posts this when the clock is set; the wakes are judged from the new time.

@@ -4,7 +4,8 @@
 // a notification its LaunchEvents name is posted, and at the second of each wake in the wake
 // schedule; when the wall clock is set it posts the platform's clock-set notification. Never
 // two daemons at once, no two starts within the job's ThrottleInterval; a trigger that comes
-// while the daemon runs gives one more start after it has ended.
+// while the daemon runs gives one more start after it has ended. A job kept alive unless it
+// exits successfully is started again when it ends by a signal or with a failure status.
 #include <csignal>
 #include <string>
 

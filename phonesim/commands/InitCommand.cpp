@@ -306,8 +306,8 @@ void installExtension(std::vector<std::string>* missing) {
 }
 
 // The daemon's job: started at load; when the calendar database (or its journal or WAL) changes,
-// when the application posts its settings change and when the clock is set; at most once per
-// ThrottleInterval. The settings file is not watched: the daemon writes it on every pass.
+// when the application posts its settings change and when the clock is set; again when it did not
+// exit successfully; at most once per ThrottleInterval. The settings file is not watched: the daemon writes it on every pass.
 void installLaunchDaemon() {
   NSMutableDictionary job;
   job.setString("Label", "com.velbrant.mutarod");
@@ -327,6 +327,10 @@ void installLaunchDaemon() {
   plist_dict_set_item(launchEvents, kNotifyLaunchEvents, matching);
   plist_dict_set_item(job.node(), "LaunchEvents", launchEvents);
   job.setInt("ThrottleInterval", 10);
+  // A daemon killed before it scheduled its next wake would miss the rest of the day's events.
+  plist_t keepAlive = plist_new_dict();
+  plist_dict_set_item(keepAlive, "SuccessfulExit", plist_new_bool(0));
+  plist_dict_set_item(job.node(), "KeepAlive", keepAlive);
   writePlist(kDaemonJobPath, job, kDataFileMode);
 }
 

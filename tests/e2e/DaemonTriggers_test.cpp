@@ -2,6 +2,7 @@
 // application's switches, a clock set back or forward. Each change is followed within 15 s of
 // phone time; a quiet phone starts it no more than its wakes do, a storm of writes at most twice.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <thread>
@@ -101,6 +102,27 @@ TEST(DaemonStarts, AQuietPhoneStartsItOnlyAtBootAndItsWakes) {
   waitUntil(phone, todayAt("09:20:00"));
   EXPECT_TRUE(released(phone.status()));
   EXPECT_EQ(phone.daemonStarts(), (std::vector<std::string>{"load", "wake", "wake", "wake", "wake"}));
+}
+
+// The daemon killed before it schedules a wake: started again, it keeps the rest of the day.
+TEST(DaemonStarts, AKilledDaemonIsStartedAgainForTheLaterEvents) {
+  constexpr int kSpeed = 10;  // the daemon started at load lives 100 phone seconds: ten real ones
+  Phone phone;
+  phone.addEvent({todayAt("09:00:50"), todayAt("09:01:40")});
+  phone.addEvent({todayAt("09:03:00"), todayAt("09:04:00")});
+  phone.boot(todayAt("09:00:00"), kSpeed);
+  std::vector<pid_t> daemons;
+  eventually(1e6, [&] { return !(daemons = phone.running("Mutarod")).empty() || phone.now() > todayAt("09:00:40"); });
+  ASSERT_EQ(daemons.size(), 1u) << "the machine was too slow to find the daemon before its event";
+  kill(daemons[0], SIGKILL);
+
+  waitUntil(phone, todayAt("09:02:30"));
+  json last = phone.status();
+  EXPECT_TRUE(released(last)) << last.dump(1);
+  EXPECT_TRUE(phone.waitFor(silenced, todayAt("09:03:15"), &last)) << last.dump(1);
+  EXPECT_TRUE(phone.waitFor(released, todayAt("09:04:15"), &last)) << last.dump(1);
+  std::vector<std::string> starts = phone.daemonStarts();
+  EXPECT_EQ(std::count(starts.begin(), starts.end(), "keepalive"), 1) << testing::PrintToString(starts);
 }
 
 // 100 calendar writes within 10 s: one start for the first, one after the throttle interval

@@ -138,6 +138,20 @@ void Phone::fillDisk(const std::vector<std::string>& phonePaths) const {
   write("/private/var/sim/full-disk", list);
 }
 
+std::vector<pid_t> Phone::running(const std::string& name) const {
+  std::vector<pid_t> pids;
+  std::error_code error;
+  fs::path bundle = fs::weakly_canonical(at(kBundleDirectory), error);
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string comm;
+    std::getline(std::ifstream(entry.path() / "comm"), comm);
+    if (comm == name && fs::read_symlink(entry.path() / "cwd", error) == bundle) pids.push_back(std::stoi(pid));
+  }
+  return pids;
+}
+
 bool Phone::exists(const std::string& phonePath) const {
   struct stat info;
   return lstat(at(phonePath).c_str(), &info) == 0;

@@ -126,12 +126,15 @@ class Phone {
   // freeDisk(); empty files, the phone's log and its volume stay writable.
   void fillDisk(const std::vector<std::string>& phonePaths = {"/private/var/mobile", "/System"}) const;
   void freeDisk() const { remove("/private/var/sim/full-disk"); }
+  // The phone's programs of this name that run now, by the bundle they run in.
+  std::vector<pid_t> running(const std::string& name) const;
 
   // The phone's state: `phonesim status --json`.
   json status() const;
   // The volume taken from `status` when given, else from a new one.
   Sounds sounds(const json* status = nullptr) const;
-  // What started the booted phone's daemon, per start: "load", "wake", "path" or a notification.
+  // What started the booted phone's daemon, per start: "load", "wake", "path", "keepalive" or a
+  // notification.
   std::vector<std::string> daemonStarts() const;
   // The phone's system log, and how many of its lines end in "] `message`".
   std::string log() const { return read("/private/var/log/syslog"); }
