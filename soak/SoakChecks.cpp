@@ -87,10 +87,15 @@ void checkMarker(const std::vector<Span>& spans, const std::vector<Observation>&
 void checkReleases(const std::vector<Observation>& seen, const std::vector<Played>& played, Verdict* verdict) {
   for (const Played& p : played) {
     if (p.releasedUntil == 0) continue;
-    auto held = std::find_if(seen.begin(), seen.end(), [&](const Observation& o) {
+    // A clock set back after the release lives its moments again, and the release is not in
+    // that second life: the window ends where the phone's time first runs backwards.
+    auto from = std::find_if(seen.begin(), seen.end(), [&](const Observation& o) { return o.at >= p.releasedFrom; });
+    auto until = std::adjacent_find(from, seen.end(), [](const Observation& a, const Observation& b) { return b.at < a.at - 60; });
+    if (until != seen.end()) ++until;
+    auto held = std::find_if(from, until, [&](const Observation& o) {
       return o.at >= p.releasedFrom && o.at <= p.releasedUntil && (o.marker || o.silenced);
     });
-    if (held != seen.end()) verdict->failures.push_back({held->at, std::string("still silenced after ") + actionName(p.action.kind)});
+    if (held != until) verdict->failures.push_back({held->at, std::string("still silenced after ") + actionName(p.action.kind)});
   }
 }
 

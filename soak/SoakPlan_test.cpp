@@ -115,4 +115,14 @@ INSTANTIATE_TEST_SUITE_P(
         Lived{"AssertionHeldAllMorning", 6, 6, 0, true, {}, "the sleep assertion held over two minutes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The clock set back an hour lives the released moments again, silenced for the event anew.
+TEST(SoakChecks, AReleaseEndsWhereTheClockGoesBack) {
+  std::vector<Observation> seen;
+  for (time_t t = kStart; t < kStart + 300; t += 2) seen.push_back({t, false, false, false});
+  for (time_t t = kStart + 100; t < kStart + 300; t += 2) seen.push_back({t, true, true, false});
+  std::vector<Played> played = {
+      {{ActionKind::DisableEvent, kStart, kStart}, "event disabled", true, kStart + 20, kStart + 250}};
+  EXPECT_TRUE(checkLived({}, seen, played).failures.empty());
+}
+
 }  // namespace
