@@ -227,6 +227,16 @@ std::vector<Span> qualifyingSpans(const Plan& plan) {
   return spans;
 }
 
+time_t nextQualifyingStart(const Plan& plan, time_t after) {
+  time_t next = 0;
+  for (const PlannedEvent& event : plan.events) {
+    for (const Occurrence& o : occurrencesOf(event)) {
+      if (o.start > after && (next == 0 || o.start < next) && qualifies(event, watchedCalendar(plan, o.start))) next = o.start;
+    }
+  }
+  return next;
+}
+
 time_t nextBoundary(const std::vector<Span>& spans, time_t at) {
   for (const Span& span : spans) {
     if (span.start >= at) return span.start;

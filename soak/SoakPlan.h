@@ -68,6 +68,8 @@ struct Span {
 // "CalendarID" at a moment, as the plan's changes leave it.
 int watchedCalendar(const Plan& plan, time_t at);
 bool qualifies(const PlannedEvent& event, int watched);
+// The first start of a qualifying occurrence after `after`; 0 when none.
+time_t nextQualifyingStart(const Plan& plan, time_t after);
 // The spans of the whole run, the watched calendar taken at each occurrence's start.
 std::vector<Span> qualifyingSpans(const Plan& plan);
 // The first span boundary at or after `at`; `at` itself when none comes.

@@ -87,6 +87,9 @@ void disableEvent(Soak& soak, Played& p, time_t releasedUntil) {
   bool took = settingOf(soak.phone.status(), kDisableEventSwitch) == true;
   p.tookEffect = took;
   p.outcome = !took ? "no event in progress to disable" : inEvent ? "event disabled" : "switch stored, nothing to restore";
+  // A release covers the events under way; one that starts later is silenced at its start.
+  time_t later = nextQualifyingStart(soak.plan, p.action.at);
+  if (later > 0) releasedUntil = std::min(releasedUntil, later - 1);
   if (took && inEvent && releasedUntil > p.action.at + 20) p.releasedFrom = p.action.at + 20, p.releasedUntil = releasedUntil;
 }
 
