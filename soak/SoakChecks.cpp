@@ -92,17 +92,25 @@ void checkReleases(const std::vector<Observation>& seen, const std::vector<Playe
     auto from = std::find_if(seen.begin(), seen.end(), [&](const Observation& o) { return o.at >= p.releasedFrom; });
     auto until = std::adjacent_find(from, seen.end(), [](const Observation& a, const Observation& b) { return b.at < a.at - 60; });
     if (until != seen.end()) ++until;
+    // Another action played meanwhile (the switch turned off by another, a kill) may end it too.
+    time_t releasedUntil = p.releasedUntil;
+    for (const Played& q : played) {
+      if (&q != &p && q.tookEffect && q.action.playedAt() > p.action.playedAt()) releasedUntil = std::min(releasedUntil, q.action.playedAt() - 1);
+    }
     auto held = std::find_if(from, until, [&](const Observation& o) {
-      return o.at >= p.releasedFrom && o.at <= p.releasedUntil && (o.marker || o.silenced);
+      return o.at >= p.releasedFrom && o.at <= releasedUntil && (o.marker || o.silenced);
     });
     if (held != until) verdict->failures.push_back({held->at, std::string("still silenced after ") + actionName(p.action.kind)});
   }
 }
 
 void checkAssertion(const std::vector<Span>& spans, const std::vector<Observation>& seen, Verdict* verdict) {
-  time_t since = -1;
+  time_t since = -1, last = 0;
   for (const Observation& o : seen) {
-    if (!o.assertion || nearBoundary(spans, o.at)) {
+    // A clock set an hour forward or back is no holding of an hour.
+    bool jumped = last != 0 && (o.at < last - 60 || o.at > last + 60);
+    last = o.at;
+    if (!o.assertion || nearBoundary(spans, o.at) || jumped) {
       since = -1;
     } else if (since < 0) {
       since = o.at;
