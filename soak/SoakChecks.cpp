@@ -18,10 +18,11 @@ bool disturbed(const std::vector<Span>& spans, const std::vector<Played>& played
 }
 
 // A daemon may hold the assertion while a boundary is under a minute ahead, and for its passes
-// and the switcher just after one.
+// and the switcher just after one. It wakes at the starts and ends of the occurrences inside a
+// merged span too, and polls before them as before any other.
 bool nearBoundary(const std::vector<Span>& spans, time_t at) {
   return std::any_of(spans.begin(), spans.end(), [&](const Span& s) {
-    return (s.start - 70 <= at && at <= s.start + 30) || (s.end - 70 <= at && at <= s.end + 30);
+    return std::any_of(s.boundaries.begin(), s.boundaries.end(), [&](time_t b) { return b - 70 <= at && at <= b + 30; });
   });
 }
 

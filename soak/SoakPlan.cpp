@@ -221,8 +221,10 @@ std::vector<Span> qualifyingSpans(const Plan& plan) {
       spans.back().end = std::max(spans.back().end, o.end);
       spans.back().titles += " + " + o.event->title;
     } else {
-      spans.push_back({o.start, o.end, o.event->title});
+      spans.push_back({o.start, o.end, o.event->title, {}});
     }
+    spans.back().boundaries.push_back(o.start);
+    spans.back().boundaries.push_back(o.end);
   }
   return spans;
 }

@@ -64,6 +64,8 @@ Plan makePlan(int days, unsigned seed, const std::vector<ActionKind>& kinds);
 struct Span {
   time_t start = 0, end = 0;
   std::string titles;
+  // Every start and end of the occurrences merged in it: the daemon wakes at each of them.
+  std::vector<time_t> boundaries;
 };
 // "CalendarID" at a moment, as the plan's changes leave it.
 int watchedCalendar(const Plan& plan, time_t at);

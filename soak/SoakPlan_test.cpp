@@ -61,6 +61,7 @@ TEST(SoakPlan, SpansFollowTheWatchedCalendarAndMergeWhatTouches) {
   std::vector<Span> spans = qualifyingSpans(plan);
   ASSERT_EQ(spans.size(), 1u);
   EXPECT_EQ(spans[0].end, nine + 240);
+  EXPECT_EQ(spans[0].boundaries, (std::vector<time_t>{nine, nine + 120, nine + 120, nine + 240}));
   plan.actions[0].value = 0;
   EXPECT_EQ(qualifyingSpans(plan).size(), 2u);
 }
@@ -83,7 +84,7 @@ class SoakChecks : public testing::TestWithParam<Lived> {};
 TEST_P(SoakChecks, JudgeWhatThePhoneLived) {
   const Lived& lived = GetParam();
   const time_t start = kStart, end = kEnd;
-  std::vector<Span> spans = {{start, end, "meeting"}};
+  std::vector<Span> spans = {{start, end, "meeting", {start, end}}};
   std::vector<Observation> seen;
   for (time_t t = start - 600; t < end + 600; t += 2) {
     bool silenced = t >= start + lived.silencedAt && t < end + lived.givenBackAt + std::max(0, -lived.markerLingers);
@@ -123,6 +124,17 @@ TEST(SoakChecks, AReleaseEndsWhereTheClockGoesBack) {
   std::vector<Played> played = {
       {{ActionKind::DisableEvent, kStart, kStart}, "event disabled", true, kStart + 20, kStart + 250}};
   EXPECT_TRUE(checkLived({}, seen, played).failures.empty());
+}
+
+// Inside a long silence an overlapping event starts; the daemon polls the minute before it.
+TEST(SoakChecks, TheAssertionMayBeHeldBeforeAnInnerStart) {
+  const time_t inner = kStart + 3600;
+  std::vector<Span> spans = {{kStart, kStart + 7200, "long + inner", {kStart, inner, inner + 600, kStart + 7200}}};
+  std::vector<Observation> seen;
+  for (time_t t = kStart + 60; t < kStart + 7100; t += 2) seen.push_back({t, true, true, t >= inner - 65 && t <= inner + 60});
+  EXPECT_TRUE(checkLived(spans, seen, {}).failures.empty());
+  spans[0].boundaries = {kStart, kStart + 7200};
+  EXPECT_FALSE(checkLived(spans, seen, {}).failures.empty());
 }
 
 }  // namespace
