@@ -33,9 +33,10 @@ struct Verdict {
   std::vector<int> silenceDelays, releaseDelays;  // phone seconds after a checked span's start, end
 };
 
-// Silenced within 15 s of each undisturbed span's start and until its end, given back within
-// 15 s of its end; the marker exactly while silenced, outside disturbance; releases hold; the
-// sleep assertion never held over two minutes away from a boundary.
+// Silenced within 15 s of each undisturbed span's start and until its end; the revert begun
+// within 15 s of its end and done within its own length; the marker exactly while silenced,
+// outside disturbance; releases hold; the sleep assertion never held over two minutes away from
+// a boundary.
 Verdict checkLived(const std::vector<Span>& spans, const std::vector<Observation>& observations,
                    const std::vector<Played>& played);
 

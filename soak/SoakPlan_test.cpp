@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Lived{"OnTime", 6, 6, 0, false, {}, ""},
         Lived{"SilencedLate", 24, 6, 0, false, {}, "no marker 15 s after the start"},
-        Lived{"MarkerLeftLate", 6, 20, 0, false, {}, "the marker still there 15 s after the end"},
+        Lived{"MarkerLeftLate", 6, 6, 30, false, {}, "the sounds not given back"},
         Lived{"SoundsGivenBackLate", 6, 6, -30, false, {}, "the sounds not given back"},
         Lived{"LateAfterAKill", 24, 6, 0, false, {{{ActionKind::KillDaemon, kStart - 2, kStart - 2}, "killed 1", true}}, ""},
         Lived{"MarkerOutlivesTheSilence", 6, 6, 40, false, {}, "the marker exists while the phone is not silenced"},

@@ -36,8 +36,9 @@ void restoreVolume() {
   sleep(1);
 }
 
-// The marker goes only when every file is back: while it stays, the daemon and the settings
-// application know that a revert is still owed, and the saved sounds and backups are kept.
+// The marker goes only when every file and the volume are back: while it stays, the daemon and
+// the settings application know that a revert is still owed, and the saved sounds and backups
+// are kept. A revert killed before the volume then leaves the marker for the next one.
 void settleMarker(bool back) {
   if (back) {
     runShellCommand(removeMarkerCommand());
@@ -132,24 +133,26 @@ bool giveBackProfileSounds(bool steps) {
   return copyBack(kSmsToneBackupPath, kSmsTonePath) && back;
 }
 
-// Nothing of this mode lives in a file: the marker goes at once, unless the silence was applied
-// in user-profile mode (the mode changed since) and not all it took could be given back.
+// Nothing of this mode lives in a file, unless the silence was applied in user-profile mode (the
+// mode changed since): then what it took is given back too.
 void revertSilentPhone() {
-  settleMarker(!profileSilenceApplied() || giveBackProfileSounds(false));
+  bool back = !profileSilenceApplied() || giveBackProfileSounds(false);
   sendRingerState(kRingerOn);
   runShellCommand(killMediaServerCommand());
   sleep(2);
   restoreVolume();
+  settleMarker(back);
   closingSteps();
   NSLog("Profiles are disabled");
 }
 
 void revertUserProfile() {
   NSLog("User profile");
-  settleMarker(giveBackProfileSounds(true));
+  bool back = giveBackProfileSounds(true);
   runShellCommand(killMediaServerCommand());
   sleep(2);
   restoreVolume();
+  settleMarker(back);
   closingSteps();
 }
 

@@ -57,7 +57,8 @@ void restoreVolume() {
   sleep(1);
 }
 
-// The marker stays while sounds are owed: a later revert then finishes the restore.
+// The marker stays while sounds are owed, the volume included: a later revert (or a restore
+// after this one was cut short) then finishes it.
 void settleMarker(bool back) {
   if (back) {
     run("rm -rf " + shellDevicePath(kMarkerPath));
@@ -155,15 +156,14 @@ bool giveBackProfileSounds(bool steps) {
 }
 
 // Each mode answers whether every file it gives back is back. Nothing of the silent-phone
-// mode lives in a file: the marker goes at once, unless a user-profile silence is applied (the
-// mode changed since) and not all it took could be given back.
+// mode lives in a file, unless a user-profile silence is applied (the mode changed since).
 bool silentPhoneMode() {
   bool back = !profileSilenceApplied() || (bindAnnouncer() && giveBackProfileSounds(false));
-  settleMarker(back);
   sendRingerState(1);
   run("killall mediaserverd");
   sleep(2);
   restoreVolume();
+  settleMarker(back);
   closingSteps();
   NSLog("Profiles are disabled");
   return back;
@@ -173,10 +173,10 @@ bool userProfileMode() {
   if (!bindAnnouncer()) return false;
   NSLog("Revert to original");
   bool back = giveBackProfileSounds(true);
-  settleMarker(back);
   run("killall mediaserverd");
   sleep(1);
   restoreVolume();
+  settleMarker(back);
   closingSteps();
   NSLog("Revert to original - Done");
   return back;
