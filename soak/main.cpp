@@ -209,9 +209,10 @@ double ownVolume(const Soak& soak) {
 // the user's own sounds. A loss is reported, then the user sets the sounds again.
 void checkQuiet(Soak& soak, int day) {
   Phone& phone = soak.phone;
-  time_t deadline = phone.now() + 300;
-  while (phone.now() < deadline &&
-         (!phone.running("Mutarod").empty() || !phone.running("Mutarodh").empty() || soak.seen.back().assertion)) {
+  // A clock set forward past the day's end has just started the daemon, or is about to.
+  time_t settled = phone.now() + 30, deadline = phone.now() + 300;
+  while (phone.now() < deadline && (phone.now() < settled || !phone.running("Mutarod").empty() ||
+                                    !phone.running("Mutarodh").empty() || soak.seen.back().assertion)) {
     observe(soak);
   }
   json status = phone.status();

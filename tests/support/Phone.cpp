@@ -305,9 +305,12 @@ void Phone::boot(time_t phoneTime, int speed) {
   bootClockOffset_ = static_cast<long>(phoneTime - time(nullptr));
   writeClockFile();
   // Under faketime's wrapper, whose shared memory gives all the phone's processes one clock; the
-  // setting comes from a file read at every reading (not the wrapper's), so setClock() can move it.
+  // setting comes from a file (not the wrapper's), so setClock() can move it. The file is read
+  // again once a real second: libfaketime that reads it at every reading (FAKETIME_NO_CACHE) is
+  // not safe across threads, and now and then gives a thread the real time.
   booted_ = start({"/usr/bin/faketime", "-f", clock(), "/usr/bin/env", "-u", "FAKETIME", builtProgram("phonesim"), "boot", root_},
-                  {.environment = {{"FAKETIME_TIMESTAMP_FILE", at("/boot.clock")}, {"FAKETIME_NO_CACHE", "1"}}}, at("/boot.out"));
+                  {.environment = {{"FAKETIME_TIMESTAMP_FILE", at("/boot.clock")}, {"FAKETIME_CACHE_DURATION", "1"}}},
+                  at("/boot.out"));
 }
 
 void Phone::setClock(time_t phoneTime) {
