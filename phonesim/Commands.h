@@ -1,8 +1,16 @@
 #pragma once
 // The subcommands of `phonesim`. Each returns the process's exit status.
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
+
+// One line on standard error, headed "phonesim COMMAND:", and the status to exit with: 1 for
+// what failed, 2 for a command line that asks for what cannot be.
+inline int commandFailed(const char* command, const std::string& message, int status = 1) {
+  std::fprintf(stderr, "phonesim %s: %s\n", command, message.c_str());
+  return status;
+}
 
 // Refuses a folder that holds other things than a phone unless `force` is given. `timeZone`
 // "" keeps the zone a phone already has, or takes the host's.

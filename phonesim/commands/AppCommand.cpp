@@ -18,10 +18,7 @@ namespace {
 
 constexpr const char* kBundleDirectory = "/Applications/Mutaro.app";
 
-int fail(const std::string& message) {
-  std::cerr << "phonesim app: " << message << "\n";
-  return 1;
-}
+int fail(const std::string& message) { return commandFailed("app", message); }
 
 // After an application that could not put the terminal back itself: its modes as they were,
 // the main screen instead of the application's alternate one, and a visible cursor, with the

@@ -28,10 +28,7 @@ namespace {
 constexpr long long kMostOccurrences = 10000;
 constexpr long long kProgressFrom = 1000;  // occurrences; fewer are added in a blink
 
-int fail(const std::string& message, int status = 1) {
-  std::cerr << "phonesim event: " << message << "\n";
-  return status;
-}
+int fail(const std::string& message, int status = 1) { return commandFailed("event", message, status); }
 
 // A command line that asks for what cannot be.
 int misuse(const std::string& message) { return fail(message, 2); }

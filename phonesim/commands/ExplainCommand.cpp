@@ -261,10 +261,7 @@ void printText(const Explanation& e) {
   }
 }
 
-int fail(const std::string& message, int status = 1) {
-  std::fprintf(stderr, "phonesim explain: %s\n", message.c_str());
-  return status;
-}
+int fail(const std::string& message, int status = 1) { return commandFailed("explain", message, status); }
 
 // A command line that asks for what cannot be.
 int misuse(const std::string& message) { return fail(message, 2); }

@@ -28,10 +28,7 @@ namespace {
 // Exported calendars of many years stay well under this; a bigger file is not a calendar.
 constexpr off_t kLargestFile = 32 << 20;
 
-int fail(const std::string& message, int status = 1) {
-  std::cerr << "phonesim import: " << message << "\n";
-  return status;
-}
+int fail(const std::string& message, int status = 1) { return commandFailed("import", message, status); }
 
 // The whole of a regular file, read without blocking on a FIFO or a device; "" or why not.
 std::string readCalendarFile(const std::string& path, std::string* text) {

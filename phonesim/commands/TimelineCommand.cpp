@@ -332,10 +332,7 @@ std::string svg(time_t from, time_t to, time_t now, const std::vector<Bar>& show
   return out.str();
 }
 
-int fail(const std::string& message, int status = 1) {
-  std::fprintf(stderr, "phonesim timeline: %s\n", message.c_str());
-  return status;
-}
+int fail(const std::string& message, int status = 1) { return commandFailed("timeline", message, status); }
 
 // A command line that asks for what cannot be.
 int misuse(const std::string& message) { return fail(message, 2); }
